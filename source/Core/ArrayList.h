@@ -67,11 +67,7 @@ public:
     void resize(unsigned n) {
         unsigned oldSize = size;
         if (n > capacity) {
-            unsigned b = capacity > minimumCapacity ? capacity : minimumCapacity;
-            while (b < n)
-                b *= 2;
-            reallocate(b, size);
-            shrinkLimit = b / 2;
+            reserve(n);
         } else if (autoShrink) {
             if (n == 0) {
                 release();
@@ -86,6 +82,17 @@ public:
         size = n;
         for (unsigned i = oldSize; i < n; ++i)
             data[i] = T();
+    }
+
+    // Grows the storage, as a resize to n would, without changing size.
+    void reserve(unsigned n) {
+        if (n <= capacity)
+            return;
+        unsigned b = capacity > minimumCapacity ? capacity : minimumCapacity;
+        while (b < n)
+            b *= 2;
+        reallocate(b, size);
+        shrinkLimit = b / 2;
     }
 
     void add(const T& value) {

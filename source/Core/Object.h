@@ -18,6 +18,9 @@ public:
     virtual ~Object() = default;
 };
 
+// Drops one reference to object and deletes it when none is left.
+void releaseReference(Object* object);
+
 template <class T>
 class SPtr {
 public:
@@ -48,10 +51,9 @@ public:
     void release() {
         if (!ptr)
             return;
-        T* held = ptr;
+        Object* held = ptr;
         ptr = nullptr;
-        if (--held->refCount <= 0)
-            delete held;
+        releaseReference(held);
     }
 
     T* get() const { return ptr; }

@@ -9,7 +9,7 @@
 namespace Vantor {
 
 String::String() {
-    chars.resize(initialReserve);
+    chars.reserve(initialReserve);
     chars.resize(1);
     chars[0] = 0;
 }
