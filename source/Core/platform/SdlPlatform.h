@@ -1,0 +1,42 @@
+// What the platform seam's own files share and nothing above them sees: the
+// window record behind the Window handle, SDL's video subsystem started on
+// first need, and the hooks between windows, messages and the cursor.
+#pragma once
+
+#include "Core/platform/Messages.h"
+
+#include <SDL.h>
+
+namespace Vantor::platform {
+
+class Window {
+public:
+    SDL_Window* sdl = nullptr;
+    SDL_GLContext context = nullptr;
+    bool fullscreenStyle = false;
+};
+
+// Starts SDL's video subsystem if it is not running (setting the hints this
+// layer relies on, and arranging SDL_Quit at exit); false with SDL's error
+// when no display can be opened. Cheap once running.
+bool initVideo();
+// Whether the video subsystem is running, without starting it.
+bool videoRunning();
+
+// The window an SDL event belongs to: the window with that id; for id 0 (no
+// window has the keyboard, or a global event) the newest window; null when
+// the id names a window that is gone or none exists.
+Window* windowForEvent(Uint32 windowId);
+// The screen position of the client area's top-left corner.
+void clientOrigin(Window* window, int& x, int& y);
+
+// Queues a WM_ACTIVATE for the window unless the window already stands in
+// that state (see EventTranslator::activate).
+void queueActivation(Window* window, bool active, bool minimised);
+// Drops the waiting messages addressed to a window that is being destroyed.
+void discardMessages(Window* window);
+
+// Applies the cursor display counter to SDL (called once video is running).
+void applyCursorVisibility();
+
+} // namespace Vantor::platform
