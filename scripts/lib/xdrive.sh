@@ -1,0 +1,66 @@
+# Functions that drive the program on an X display without a window manager:
+# find its windows, answer its message boxes by clicking them, take
+# screenshots and close windows. Sourced by scripts/run and the end-to-end tests.
+# Needs xwininfo, xdotool, ImageMagick and the closewindow tool (CLOSEWINDOW).
+
+# Prints "ID X Y WIDTH HEIGHT" of the first top-level window named NAME.
+xdrive_find_window() {
+    local name=$1
+    xwininfo -root -children 2>/dev/null | awk -v name="\"$name\":" '
+        index($0, name) {
+            for (i = 1; i <= NF; i++)
+                if ($i ~ /^[0-9]+x[0-9]+[+-][0-9]+[+-][0-9]+$/) {
+                    split($i, g, /[x+]/)
+                    print $1, g[3], g[4], g[1], g[2]
+                    exit
+                }
+        }'
+}
+
+# Waits up to SECONDS for a window named NAME and prints its geometry.
+xdrive_wait_for_window() {
+    local name=$1 seconds=${2:-20} found
+    local deadline=$((SECONDS + seconds))
+    while [ $SECONDS -lt $deadline ]; do
+        found=$(xdrive_find_window "$name")
+        if [ -n "$found" ]; then
+            echo "$found"
+            return 0
+        fi
+        sleep 0.2
+    done
+    return 1
+}
+
+# Waits until no window named NAME is left.
+xdrive_wait_for_no_window() {
+    local name=$1 seconds=${2:-10}
+    local deadline=$((SECONDS + seconds))
+    while [ $SECONDS -lt $deadline ]; do
+        [ -z "$(xdrive_find_window "$name")" ] && return 0
+        sleep 0.2
+    done
+    return 1
+}
+
+# Clicks the Yes or No button of a Yes/No box given as "ID X Y WIDTH HEIGHT".
+# The message boxes centre their two buttons in the bottom row: Yes left of
+# the centre line, No right of it, both 25 pixels above the bottom edge.
+xdrive_click_yes_no() {
+    local geometry=$1 answer=$2 id x y w h bx
+    read -r id x y w h <<<"$geometry"
+    if [ "$answer" = yes ]; then bx=$((x + w / 2 - 47)); else bx=$((x + w / 2 + 42)); fi
+    xdotool mousemove "$bx" $((y + h - 25)) click 1
+}
+
+# Saves the screen area of a window given as "ID X Y WIDTH HEIGHT" to FILE.
+xdrive_screenshot() {
+    local geometry=$1 file=$2 id x y w h
+    read -r id x y w h <<<"$geometry"
+    import -window root -crop "${w}x${h}+${x}+${y}" +repage "$file"
+}
+
+# Sends the close request of a window manager's close button to window ID.
+xdrive_close_window() {
+    "${CLOSEWINDOW:?CLOSEWINDOW names the closewindow tool}" "$1"
+}

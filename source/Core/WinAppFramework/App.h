@@ -1,0 +1,66 @@
+// App: the program's spine.
+//
+// The one App (a singleton) owns the log and the window's start-up: its
+// constructor opens "log.txt", the window and the GL context. run() sizes the
+// window, initialises the plug-ins and runs the main loop until the window is
+// closed, quit is set or an Exception escapes; shutdown() then takes
+// everything down in order and gives the exit code.
+#pragma once
+
+#include "Core/ArrayList.h"
+#include "Core/Object.h"
+#include "Core/Singleton.h"
+#include "Core/WinAppFramework/Exception.h"
+#include "Core/WinAppFramework/Time.h"
+#include "Core/platform/Messages.h"
+
+namespace Vantor {
+
+class DebugLog;
+
+class App {
+public:
+    static constexpr const char* windowName = "GL Framework";
+    static constexpr const char* logFileName = "log.txt";
+    static constexpr int startWidth = 640;
+    static constexpr int startHeight = 480;
+    static constexpr int startDepthBits = 24;
+    static constexpr int startColourBits = 32;
+
+    bool initialised = false;
+    bool quit = false;
+    platform::MSG msg;
+    void* instance = nullptr;
+    void* previousInstance = nullptr;
+    char* commandLine = nullptr;
+    int showCommand = 0;
+    ArrayList<Object*> ownedObjects;
+    Timer timer{false};
+    int frameCount = 0;
+    DebugLog* log = nullptr;
+
+    App();
+    virtual ~App();
+
+    static App* getInstance() { return Singleton<App>::getInstance(); }
+
+    // Sizes the window, initialises the plug-ins and runs the main loop; an
+    // Exception from any of it is reported by fatalError and run returns.
+    void run(void* hInstance, void* hPrevInstance, char* cmdLine, int cmdShow, int width, int height,
+             int colourBits, int requestedBits, bool fullscreen);
+    void mainLoop();
+    // Shuts the plug-ins down and destroys the window; returns the exit code.
+    int shutdown();
+    // Ends the loop, logs the error's text and shows it in a box.
+    void fatalError(const Exception& e);
+    // The text fatalError shows: the message, then the function, file and line.
+    static String fatalErrorText(const Exception& e);
+    // The window procedure: records input for the next frame.
+    platform::LRESULT handleMessage(platform::Window* window, unsigned message, platform::WPARAM wParam,
+                                    platform::LPARAM lParam);
+
+private:
+    void initGL(int width, int height, int depthBits, int colourBits, bool fullscreen);
+};
+
+} // namespace Vantor

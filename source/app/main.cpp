@@ -1,0 +1,32 @@
+// The program's entry point: asks whether to run full screen, starts the App
+// with the first game mode and returns the App's exit code.
+#include "DemoGM.h"
+
+#include "Core/WinAppFramework/App.h"
+#include "Core/WinAppFramework/GameMode.h"
+#include "Core/platform/MessageBox.h"
+
+namespace {
+
+constexpr int windowWidth = 1024;
+constexpr int windowHeight = 768;
+constexpr int colourBits = 32;
+constexpr int requestedBits = 32;
+
+// Lives for the whole run; the game-mode manager never deletes modes.
+DemoGM firstMode;
+
+} // namespace
+
+int main(int, char**) {
+    using namespace Vantor;
+    int answer = platform::messageBox(nullptr,
+                                      "Would you like to run fullscreen?\nnote: this may not work on some displays",
+                                      "Run Fullscreen?", platform::MB_YESNO | platform::MB_ICONQUESTION);
+    bool fullscreen = answer != platform::IDNO;
+
+    App* app = App::getInstance();
+    GameModeManager::getInstance()->setNext(&firstMode);
+    app->run(nullptr, nullptr, nullptr, 0, windowWidth, windowHeight, colourBits, requestedBits, fullscreen);
+    return app->shutdown();
+}
