@@ -1,0 +1,4 @@
+// Test shader: does not compile (undeclared name).
+void main() {
+    gl_Position = undeclaredPosition;
+}
