@@ -53,8 +53,8 @@ public:
 } // namespace
 
 std::ostream& operator<<(std::ostream& out, const RGBA& pixel) {
-    return out << "RGBA(" << int(pixel.r) << ", " << int(pixel.g) << ", " << int(pixel.b) << ", " << int(pixel.a)
-               << ")";
+    return out << "RGBA(" << int(pixel.r) << ", " << int(pixel.g) << ", " << int(pixel.b) << ", "
+               << int(pixel.a) << ")";
 }
 
 GLFixture::GLFixture(int width, int height) : clientWidth(width), clientHeight(height) {}

@@ -37,7 +37,9 @@ namespace Vantor::test {
 struct RGBA {
     std::uint8_t r = 0, g = 0, b = 0, a = 0;
 };
-inline bool operator==(const RGBA& p, const RGBA& q) { return p.r == q.r && p.g == q.g && p.b == q.b && p.a == q.a; }
+inline bool operator==(const RGBA& p, const RGBA& q) {
+    return p.r == q.r && p.g == q.g && p.b == q.b && p.a == q.a;
+}
 inline bool operator!=(const RGBA& p, const RGBA& q) { return !(p == q); }
 std::ostream& operator<<(std::ostream& out, const RGBA& pixel);
 

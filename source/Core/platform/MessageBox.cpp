@@ -54,7 +54,8 @@ int messageBox(Window* owner, const char* text, const char* caption, unsigned ty
     constexpr Uint32 returnKey = SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT;
     constexpr Uint32 escapeKey = SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT;
     const SDL_MessageBoxButtonData okButtons[] = {{returnKey | escapeKey, IDOK, "OK"}};
-    const SDL_MessageBoxButtonData okCancelButtons[] = {{returnKey, IDOK, "OK"}, {escapeKey, IDCANCEL, "Cancel"}};
+    const SDL_MessageBoxButtonData okCancelButtons[] = {{returnKey, IDOK, "OK"},
+                                                        {escapeKey, IDCANCEL, "Cancel"}};
     const SDL_MessageBoxButtonData yesNoButtons[] = {{returnKey, IDYES, "Yes"}, {0, IDNO, "No"}};
 
     SDL_MessageBoxData box = {};

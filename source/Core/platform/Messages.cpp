@@ -67,8 +67,9 @@ void queueActivation(Window* window, bool active, bool minimised) {
 }
 
 void discardMessages(Window* window) {
-    queue.erase(std::remove_if(queue.begin(), queue.end(), [window](const MSG& msg) { return msg.hwnd == window; }),
-                queue.end());
+    queue.erase(
+        std::remove_if(queue.begin(), queue.end(), [window](const MSG& msg) { return msg.hwnd == window; }),
+        queue.end());
     translator.forget(window);
 }
 

@@ -177,8 +177,8 @@ unsigned EventTranslator::mouseFlags() const {
     return buttons | (shift ? MK_SHIFT : 0u) | (control ? MK_CONTROL : 0u);
 }
 
-void EventTranslator::translate(const SDL_Event& event, Window* window, int originX, int originY, unsigned time,
-                                std::deque<MSG>& out) {
+void EventTranslator::translate(const SDL_Event& event, Window* window, int originX, int originY,
+                                unsigned time, std::deque<MSG>& out) {
     bool wasClose = lastWasClose;
     lastWasClose = false;
     switch (event.type) {
@@ -265,8 +265,8 @@ void EventTranslator::text(const char* utf8, Window* window, unsigned time, std:
     }
 }
 
-void EventTranslator::mouseButton(const SDL_MouseButtonEvent& button, bool down, Window* window, unsigned time,
-                                  std::deque<MSG>& out) {
+void EventTranslator::mouseButton(const SDL_MouseButtonEvent& button, bool down, Window* window,
+                                  unsigned time, std::deque<MSG>& out) {
     unsigned flag, message;
     switch (button.button) {
     case SDL_BUTTON_LEFT:

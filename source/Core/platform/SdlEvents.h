@@ -23,8 +23,9 @@ LPARAM keyLParam(SDL_Scancode scancode, bool repeat, bool release);
 // Turns a stream of SDL events into messages. It remembers what Win32 packs
 // into a message but SDL gives only with other events: the mouse buttons and
 // Shift/Ctrl held (MK_* flags), the lParam of the last key pressed (given to
-// the characters it types), each window's activation state, and whether the last event
-// was a window close (SDL may follow it with a quit for the same click).
+// the characters it types), each window's activation state, and whether the
+// last event was a window close (SDL may follow it with a quit for the same
+// click).
 class EventTranslator {
 public:
     // Appends to out the messages that event stands for, in order (none for
@@ -58,7 +59,7 @@ private:
         bool minimised;
     };
     std::unordered_map<Window*, Activation> activation; // last reported, per window
-    POINT cursor; // last known cursor position, screen coordinates
+    POINT cursor;                                       // last known cursor position, screen coordinates
 };
 
 } // namespace Vantor::platform

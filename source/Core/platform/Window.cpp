@@ -102,8 +102,9 @@ Window* createWindow(const WindowDescription& description) {
     Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
     if (description.fullscreen)
         flags |= SDL_WINDOW_BORDERLESS;
-    SDL_Window* sdl = SDL_CreateWindow(description.title, description.x, description.y, std::max(1, description.width),
-                                       std::max(1, description.height), flags);
+    SDL_Window* sdl =
+        SDL_CreateWindow(description.title, description.x, description.y, std::max(1, description.width),
+                         std::max(1, description.height), flags);
     if (!sdl) {
         fail("SDL_CreateWindow");
         return nullptr;
@@ -174,7 +175,8 @@ bool setWindowPos(Window* window, int x, int y, int outerWidth, int outerHeight)
     int top, left, bottom, right;
     frame(window, top, left, bottom, right);
     SDL_SetWindowPosition(window->sdl, x + left, y + top);
-    SDL_SetWindowSize(window->sdl, std::max(1, outerWidth - left - right), std::max(1, outerHeight - top - bottom));
+    SDL_SetWindowSize(window->sdl, std::max(1, outerWidth - left - right),
+                      std::max(1, outerHeight - top - bottom));
     return true;
 }
 
@@ -190,6 +192,8 @@ bool adjustWindowRect(Window* window, RECT& rect) {
 }
 
 void setWindowStyle(Window* window, bool fullscreen) {
+    if (!window)
+        return;
     window->fullscreenStyle = fullscreen;
     SDL_SetWindowBordered(window->sdl, fullscreen ? SDL_FALSE : SDL_TRUE);
 }
@@ -199,15 +203,24 @@ bool isFullscreenStyle(Window* window) { return window && window->fullscreenStyl
 // Without a window manager nobody else gives the focus or reports the
 // activation, so the window takes the one and queues the other itself.
 void showWindow(Window* window) {
+    if (!window)
+        return;
     SDL_ShowWindow(window->sdl);
     SDL_RaiseWindow(window->sdl);
     SDL_SetWindowInputFocus(window->sdl);
     queueActivation(window, true, false);
 }
 
-void getClientSize(Window* window, int& width, int& height) { SDL_GetWindowSize(window->sdl, &width, &height); }
+void getClientSize(Window* window, int& width, int& height) {
+    width = height = 0;
+    if (window)
+        SDL_GetWindowSize(window->sdl, &width, &height);
+}
 
-void swapBuffers(Window* window) { SDL_GL_SwapWindow(window->sdl); }
+void swapBuffers(Window* window) {
+    if (window)
+        SDL_GL_SwapWindow(window->sdl);
+}
 
 int contextAttribute(Window* window, const char* name) {
     static const struct {

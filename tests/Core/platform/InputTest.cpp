@@ -79,7 +79,8 @@ std::vector<MSG> readUntil(unsigned message, WPARAM wParam = ~WPARAM(0), int tim
 std::vector<std::string> keyMessages(const std::vector<MSG>& messages) {
     std::vector<std::string> keys;
     for (const MSG& msg : messages) {
-        const char* kind = msg.message == WM_KEYDOWN ? "down" : msg.message == WM_KEYUP ? "up"
+        const char* kind = msg.message == WM_KEYDOWN ? "down"
+                           : msg.message == WM_KEYUP ? "up"
                            : msg.message == WM_CHAR  ? "char"
                                                      : nullptr;
         if (!kind)
@@ -148,8 +149,9 @@ TEST_F(ShownWindow, KeysArriveAsKeyAndCharacterMessages) {
 
     xdotool("key Escape grave BackSpace");
     messages = readUntil(WM_KEYUP, VK_BACK);
-    EXPECT_EQ(keyMessages(messages), (std::vector<std::string>{"down 1B", "char 1B", "up 1B", "down C0", "char 60",
-                                                               "up C0", "down 8", "char 8", "up 8"}));
+    EXPECT_EQ(keyMessages(messages),
+              (std::vector<std::string>{"down 1B", "char 1B", "up 1B", "down C0", "char 60", "up C0",
+                                        "down 8", "char 8", "up 8"}));
 
     // xdotool may let go of the two keys in either order.
     xdotool("key shift+b");
@@ -181,7 +183,8 @@ TEST_F(ShownWindow, AKeyHeldDownRepeats) {
 }
 
 TEST_F(ShownWindow, ClicksAndTheWheelArriveWithTheirPositions) {
-    xdotool("mousemove " + std::to_string(left + 20) + " " + std::to_string(top + 30) + " click 1 click 3 click 4 click 5");
+    xdotool("mousemove " + std::to_string(left + 20) + " " + std::to_string(top + 30) +
+            " click 1 click 3 click 4 click 5");
     std::vector<MSG> messages = readUntil(WM_MOUSEWHEEL);
     std::vector<MSG> more = readUntil(WM_MOUSEWHEEL);
     messages.insert(messages.end(), more.begin(), more.end());
@@ -258,7 +261,8 @@ protected:
     DisplayLock lock;
 };
 
-constexpr const char* fullscreenQuestion = "Would you like to run fullscreen?\nnote: this may not work on some displays";
+constexpr const char* fullscreenQuestion =
+    "Would you like to run fullscreen?\nnote: this may not work on some displays";
 
 TEST_F(ShownMessageBox, YesIsLeftOfNo) {
     EXPECT_EQ(answerByClicking(fullscreenQuestion, "Run Fullscreen?", MB_YESNO | MB_ICONQUESTION, -45), IDYES)
@@ -267,8 +271,9 @@ TEST_F(ShownMessageBox, YesIsLeftOfNo) {
 }
 
 TEST_F(ShownMessageBox, OkAndCancel) {
-    EXPECT_EQ(answerByClicking("The screen mode was not supported by your display\nWindowed mode will be used instead",
-                               "Error", MB_OK | MB_ICONERROR, 0),
+    EXPECT_EQ(answerByClicking(
+                  "The screen mode was not supported by your display\nWindowed mode will be used instead",
+                  "Error", MB_OK | MB_ICONERROR, 0),
               IDOK);
     EXPECT_EQ(answerByClicking("Go on?", "Question", MB_OKCANCEL, 45), IDCANCEL);
 }

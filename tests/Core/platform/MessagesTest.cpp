@@ -1,10 +1,10 @@
 // The parts of the platform layer that need no display: the message queue and
 // dispatch, message boxes answered by a responder or with no display at all,
 // the cursor's display counter and the clocks.
+#include "Core/platform/Messages.h"
 #include "Core/platform/Clock.h"
 #include "Core/platform/Cursor.h"
 #include "Core/platform/MessageBox.h"
-#include "Core/platform/Messages.h"
 
 #include <gtest/gtest.h>
 
@@ -88,7 +88,8 @@ TEST(MessageBoxes, TheResponderAnswersAndSeesEveryBox) {
         asked.push_back(std::string(caption) + "|" + text + "|" + std::to_string(type));
         return (type & MB_YESNO) ? IDYES : IDOK;
     });
-    EXPECT_EQ(messageBox(nullptr, "Would you like to run fullscreen?", "Run Fullscreen?", MB_YESNO | MB_ICONQUESTION),
+    EXPECT_EQ(messageBox(nullptr, "Would you like to run fullscreen?", "Run Fullscreen?",
+                         MB_YESNO | MB_ICONQUESTION),
               IDYES);
     EXPECT_EQ(messageBox(nullptr, "failed", "Error", MB_OK | MB_ICONERROR), IDOK);
     EXPECT_EQ(messageBox(nullptr, nullptr, nullptr, MB_OK), IDOK);

@@ -173,11 +173,6 @@ TEST(Windows, OuterRectangleFollowsSetWindowPos) {
     EXPECT_EQ(geometry.y, 60);
     EXPECT_EQ(geometry.width, 320);
     EXPECT_EQ(geometry.height, 240);
-
-    setWindowStyle(window, true);
-    EXPECT_TRUE(isFullscreenStyle(window));
-    setWindowStyle(window, false);
-    EXPECT_FALSE(isFullscreenStyle(window));
     destroyWindow(window);
 }
 

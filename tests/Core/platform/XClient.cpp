@@ -45,7 +45,8 @@ bool findWindow(const char* title, Geometry& geometry) {
     if (ok) {
         geometry.viewable = attributes.map_state == IsViewable;
         ::Window child;
-        XTranslateCoordinates(display, window, DefaultRootWindow(display), 0, 0, &geometry.x, &geometry.y, &child);
+        XTranslateCoordinates(display, window, DefaultRootWindow(display), 0, 0, &geometry.x, &geometry.y,
+                              &child);
         geometry.width = attributes.width;
         geometry.height = attributes.height;
     }
