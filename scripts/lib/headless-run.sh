@@ -16,9 +16,11 @@ pid=$!
 
 box=$(xdrive_wait_for_window "Run Fullscreen?" 30) || { echo "run: the start-up question did not appear" >&2; exit 1; }
 xdrive_click_yes_no "$box" no
-window=$(xdrive_wait_for_window "GL Framework" 30) || { echo "run: the program's window did not appear" >&2; exit 1; }
+xdrive_wait_for_window "GL Framework" 30 >/dev/null || { echo "run: the program's window did not appear" >&2; exit 1; }
 echo "run: the program is running headless for ${run_seconds}s"
 sleep "$run_seconds"
+window=$(xdrive_find_window "GL Framework")
+[ -n "$window" ] || { echo "run: the program's window is gone" >&2; exit 1; }
 xdrive_screenshot "$window" "$screenshot"
 xdrive_close_window "${window%% *}"
 status=0

@@ -2,7 +2,9 @@
 // with the first game mode and returns the App's exit code.
 #include "DemoGM.h"
 
+#include "Core/TextOverlay.h"
 #include "Core/WinAppFramework/App.h"
+#include "Core/WinAppFramework/FPSCounter.h"
 #include "Core/WinAppFramework/GameMode.h"
 #include "Core/platform/MessageBox.h"
 
@@ -26,6 +28,10 @@ int main(int, char**) {
     bool fullscreen = answer != platform::IDNO;
 
     App* app = App::getInstance();
+    // The city scene reads its font from its configuration; until it exists
+    // the program loads the generated default font itself.
+    TextOverlay::getInstance()->loadFont("fonts\\dejavu.bmp", "fonts\\dejavu.dat", false);
+    FPSCounter::getInstance();
     GameModeManager::getInstance()->setNext(&firstMode);
     app->run(nullptr, nullptr, nullptr, 0, windowWidth, windowHeight, colourBits, requestedBits, fullscreen);
     return app->shutdown();

@@ -3,14 +3,16 @@
 # directory, answers "No" to the full-screen question by clicking it, checks
 # the 1024 x 768 window and what it shows, presses keys, closes the window as
 # a window manager would, and checks the exit code and the log.
-# Usage: CityStartsAndCloses.sh CITY CLOSEWINDOW XDRIVE_LIB
+# Usage: CityStartsAndCloses.sh CITY CLOSEWINDOW XDRIVE_LIB DATA_DIR
 set -euo pipefail
 city=$1
 export CLOSEWINDOW=$2
 source "$3"
 
 work=$(mktemp -d)
-trap 'kill "$pid" 2>/dev/null || true; rm -rf "$work"' EXIT
+pid=
+trap 'if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; fi; rm -rf "$work"' EXIT
+cp -r "$4"/. "$work"
 cd "$work"
 
 fail() {
@@ -33,7 +35,8 @@ pid=$!
 box=$(xdrive_wait_for_window "Run Fullscreen?" 30) || fail "the full-screen question did not appear"
 xdrive_click_yes_no "$box" no
 
-window=$(xdrive_wait_for_window "GL Framework" 30) || fail "no window named GL Framework"
+xdrive_wait_for_window "GL Framework" 30 >/dev/null || fail "no window named GL Framework"
+window=$(xdrive_wait_for_window_size "GL Framework" 1024 768 30) || true
 read -r id x y w h <<<"$window"
 [ "$w" = 1024 ] && [ "$h" = 768 ] || fail "window is ${w}x${h}, not 1024x768"
 [ "$x" = 0 ] && [ "$y" = 0 ] || fail "window is at ($x, $y), not (0, 0)"
@@ -45,6 +48,10 @@ grey=$(share first.png "abs(r-0.5)<0.02 && abs(g-0.5)<0.02 && abs(b-0.5)<0.02")
 warm=$(share first.png "r-b>0.25")
 more_than "$grey" 0.4 || fail "the background is not the grey clear colour (share $grey)"
 more_than "$warm" 0.02 || fail "no warm towers drawn (share $warm)"
+# The frame counter prints "FPS: ..." in white with its baseline at y = 700,
+# i.e. in the band 36 to 72 pixels below the window's top edge, from x = 800.
+fps_ink=$(convert first.png -crop 224x36+800+36 +repage -fx "r>0.8 && g>0.8 && b>0.8" -format "%[fx:mean]" info:)
+more_than "$fps_ink" 0.03 || fail "no frame counter text at (800, 700) (white share $fps_ink)"
 
 # C switches the towers to cool colours; held arrow keys turn the camera.
 xdotool key c

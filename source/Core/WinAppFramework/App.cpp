@@ -7,6 +7,8 @@
 #include "Core/WinAppFramework/Input.h"
 #include "Core/WinAppFramework/Overlay2D.h"
 #include "Core/WinAppFramework/Plugin.h"
+#include "Core/TextOverlay.h"
+#include "Core/textures/TextureManager.h"
 
 #include <GL/glew.h>
 
@@ -100,8 +102,10 @@ void App::run(void* hInstance, void* hPrevInstance, char* cmdLine, int cmdShow, 
 
 void App::mainLoop() {
     GLWindow* glWindow = GLWindow::getInstance();
+    TextureManager::getInstance()->createScratchTexture();
     Mouse* mouse = Mouse::getInstance();
     Keys* keys = Keys::getInstance();
+    TextOverlay* text = TextOverlay::getInstance();
     PluginManager* plugins = PluginManager::getInstance();
 
     checkGLError(mainLoopName, sourceFile, lineBeforeFirstFrame);
@@ -122,6 +126,7 @@ void App::mainLoop() {
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
         plugins->runFrame();
         frameDelta = Time::getInstance()->update();
+        text->drawBuffer();
         mouse->draw();
         Overlay2D::getInstance()->drawFade();
         platform::swapBuffers(glWindow->window);
@@ -135,6 +140,7 @@ void App::mainLoop() {
 
 int App::shutdown() {
     PluginManager::getInstance()->shutdownAll();
+    TextureManager::getInstance()->deleteAll();
     GLWindow::getInstance()->destroy();
     return int(msg.wParam);
 }
