@@ -32,6 +32,27 @@ xdrive_wait_for_window() {
     return 1
 }
 
+# Waits up to SECONDS for the window named NAME to reach WIDTH x HEIGHT and
+# prints its geometry; prints the last geometry seen and fails otherwise.
+xdrive_wait_for_window_size() {
+    local name=$1 width=$2 height=$3 seconds=${4:-20} found id x y w h
+    local deadline=$((SECONDS + seconds))
+    while :; do
+        found=$(xdrive_find_window "$name")
+        if [ -n "$found" ]; then
+            read -r id x y w h <<<"$found"
+            if [ "$w" = "$width" ] && [ "$h" = "$height" ]; then
+                echo "$found"
+                return 0
+            fi
+        fi
+        [ $SECONDS -ge $deadline ] && break
+        sleep 0.2
+    done
+    echo "$found"
+    return 1
+}
+
 # Waits until no window named NAME is left.
 xdrive_wait_for_no_window() {
     local name=$1 seconds=${2:-10}
@@ -63,4 +84,34 @@ xdrive_screenshot() {
 # Sends the close request of a window manager's close button to window ID.
 xdrive_close_window() {
     "${CLOSEWINDOW:?CLOSEWINDOW names the closewindow tool}" "$1"
+}
+
+# The mean brightness (0 to 1) of the area WIDTHxHEIGHT+X+Y of image FILE.
+xdrive_mean() {
+    convert "$1" -crop "$2" +repage -colorspace Gray -format "%[fx:mean]" info:
+}
+
+# The share of the pixels of the area WIDTHxHEIGHT+X+Y of image FILE for
+# which the ImageMagick fx expression EXPR holds, on a copy scaled to SCALE
+# (100% unless given; fx is slow on large areas).
+xdrive_share() {
+    convert "$1" -crop "$2" +repage -scale "${4:-100%}" -fx "$3" -format "%[fx:mean]" info:
+}
+
+# Moves the pointer to screen position (X, Y) so that the program reads it.
+# An absolute move is a pointer warp, which sends no raw motion event, and
+# SDL re-reads the global cursor position only after one; a relative step
+# there and back sends one.
+xdrive_move_mouse() {
+    xdotool mousemove "$1" "$2" mousemove_relative -- 1 0 mousemove_relative -- -1 0
+}
+
+# Presses KEY (an xdotool key name) and holds it for a tenth of a second, so
+# that it is down during at least one frame: the program's toggle keys act on
+# a key that is down now and was not in the previous frame, and miss a key
+# that goes down and up between two frames.
+xdrive_press() {
+    xdotool keydown "$1"
+    sleep 0.1
+    xdotool keyup "$1"
 }
