@@ -4,6 +4,8 @@
 #include "Core/WinAppFramework/Globals.h"
 #include "Core/WinAppFramework/Input.h"
 #include "Core/platform/Messages.h"
+#include "modules/gui/Console.h"
+#include "modules/gui/GUI.h"
 
 #include <GL/glew.h>
 
@@ -34,7 +36,34 @@ void drawBox(float x0, float z0, float x1, float z1, float h) {
 
 } // namespace
 
+DemoDialog::DemoDialog(DemoGM* mode) : owner(mode) {
+    setWidth(dialogWidth);
+    setHeight(dialogHeight);
+    setCentreX(true);
+    setCentreY(true);
+    const int presses = kEventLeftPress | kEventRightPress;
+    SPtr<Button> colours = new Button("Colours");
+    colours->addHandler(new GUIEventHandler(this, presses, coloursCommand));
+    add(colours);
+    SPtr<Button> close = new Button("Close");
+    close->addHandler(new GUIEventHandler(this, presses, closeCommand));
+    add(close);
+}
+
+void DemoDialog::onCommand(int id, const SPtr<Event>&, const SPtr<Component>&) {
+    if (id == coloursCommand)
+        owner->colourScheme = (owner->colourScheme + 1) % colourSchemes;
+    else if (id == closeCommand)
+        GUI::getInstance()->enabled = false;
+}
+
 void DemoGM::init() {
+    if (!menu) {
+        menu = new DemoDialog(this);
+        GUI::getInstance()->show(menu);
+    }
+    Console::getInstance();
+
     OrbitalCamera* camera = dynamic_cast<OrbitalCamera*>(currentCamera);
     if (camera) {
         camera->minRadius = 60;
@@ -47,10 +76,28 @@ void DemoGM::init() {
     currentCamera->applyProjection();
 }
 
-void DemoGM::release() {}
+void DemoGM::release() {
+    if (menu && Singleton<GUI>::exists())
+        GUI::getInstance()->hide(menu);
+    menu = nullptr;
+}
 
 void DemoGM::update() {
     Keys* keys = Keys::getInstance();
+    if (keys->wentDown(platform::VK_OEM_3)) {
+        // The console would see the press and close at once; the character
+        // the key typed belongs to the scene, not to the console's text.
+        keys->down[platform::VK_OEM_3] = false;
+        typedChars.resize(0);
+        Console* console = Console::getInstance();
+        console->enabled = !console->enabled;
+    }
+    if (keys->wentDown(platform::VK_ESCAPE)) {
+        // Closes this frame's keys at once, so that the GUI, opening in this
+        // frame's overlay, does not take this Escape as its closing key.
+        keys->update();
+        GUI::getInstance()->enabled = true;
+    }
     OrbitalCamera* camera = dynamic_cast<OrbitalCamera*>(currentCamera);
     if (!camera)
         return;
