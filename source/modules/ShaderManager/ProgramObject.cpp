@@ -8,6 +8,8 @@
 
 #include <GL/glew.h>
 
+#include <limits>
+
 namespace Vantor {
 
 namespace {
@@ -28,9 +30,10 @@ void setEnabled(GLenum capability, bool on) {
 }
 
 // Program-local parameter index of an assembly shader; false for GLSL shaders
-// and negative indices.
-bool setShaderLocal(const Shader& shader, int index, float x, float y, float z, float w) {
-    if (shader.isGLSL || index < 0)
+// and indices outside 0 to INT_MAX (sums of a register and an offset are
+// formed wide, so they cannot wrap).
+bool setShaderLocal(const Shader& shader, long long index, float x, float y, float z, float w) {
+    if (shader.isGLSL || index < 0 || index > std::numeric_limits<int>::max())
         return false;
     glBindProgramARB(shader.target, GLuint(shader.programId));
     glProgramLocalParameter4fARB(shader.target, GLuint(index), x, y, z, w);
@@ -90,7 +93,10 @@ bool ProgramObject::bind() {
         // Uniforms go to the program in use, so it is put in use before the upload.
         glUseProgramObjectARB(handle);
         checkGLError(bindName, sourceFile, lineBindCheck);
+        // An upload that does not fit its uniform (a matrix declared for a
+        // vec4) is reported here rather than by whoever checks for errors next.
         ParamDatabase::getInstance()->uploadParams(*this);
+        checkGLError(bindName, sourceFile, lineBindCheck);
         return true;
     }
 
@@ -142,13 +148,13 @@ bool ProgramObject::setLocalParam(int location, float x, float y, float z, float
     const ShaderManager* manager = ShaderManager::getInstance();
     bool set = false;
     for (unsigned i = 0; i < attached.size && i < unsigned(kMaxAttachedShaders); ++i) {
-        int base = location;
+        long long base = location;
         if (location == kLocationInShaders) {
             if (shaderLocation[i] == -1)
                 continue;
             base = shaderLocation[i];
         }
-        if (setShaderLocal(manager->shaders[unsigned(attached[i])], base + offset, x, y, z, w))
+        if (setShaderLocal(manager->shaders[unsigned(attached[i])], base + (long long)offset, x, y, z, w))
             set = true;
     }
     return set;

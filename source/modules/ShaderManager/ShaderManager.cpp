@@ -238,6 +238,18 @@ int ShaderManager::createAsmShader(unsigned target, const String& source) {
         throw Exception("Shader Load Error: GL Error", createAsmShaderName, sourceFile, lineAsmGLError);
 
     scanVarDeclarations(source, shader.params);
+    // Registers past the target's program-local parameters would be refused
+    // at every upload (and sums of such registers with offsets overflow).
+    GLint localParameters = 0;
+    glGetProgramivARB(target, GL_MAX_PROGRAM_LOCAL_PARAMETERS_ARB, &localParameters);
+    for (const NamedParam& param : shader.params) {
+        if (param.registerIndex >= localParameters || param.count > localParameters - param.registerIndex) {
+            String message("Shader Load Error\n");
+            message.appendFormat("#var %s: registers c[%d], %d beyond the %d local parameters",
+                                 param.name.c_str(), param.registerIndex, param.count, int(localParameters));
+            throw Exception(message, createAsmShaderName, sourceFile, lineAsmSyntaxError);
+        }
+    }
     shaders.add(shader);
     return int(shaders.size) - 1;
 }

@@ -97,8 +97,9 @@ public:
     // broken assembly source throws (createAsmShader).
     int loadShader(unsigned target, const char* filename);
     // Creates an assembly shader from source and returns its index; throws
-    // when the driver rejects the program. 0 for a target that is not an
-    // assembly target or when assembly programs are unsupported.
+    // when the driver rejects the program or a "#var" line names registers
+    // beyond the target's program-local parameters. 0 for a target that is
+    // not an assembly target or when assembly programs are unsupported.
     int createAsmShader(unsigned target, const String& source);
     // Creates and compiles a GLSL shader, showing the compiler's log; 0 on
     // failure. Compile errors surface when the program is linked.

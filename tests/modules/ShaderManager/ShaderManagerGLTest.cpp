@@ -7,6 +7,7 @@
 #include "Core/WinAppFramework/Exception.h"
 
 #include <algorithm>
+#include <climits>
 #include <string>
 
 using namespace Vantor;
@@ -407,4 +408,67 @@ TEST_F(ShaderManagerGL, ShutdownDeletesEveryGPUObject) {
     EXPECT_FALSE(glIsProgramARB(asmId));
     EXPECT_FALSE(glIsShader(shaderHandle));
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+TEST_F(ShaderManagerGL, VarRegistersBeyondTheLocalParametersFailToLoad) {
+    GLint limit = 0;
+    glGetProgramivARB(GL_FRAGMENT_PROGRAM_ARB, GL_MAX_PROGRAM_LOCAL_PARAMETERS_ARB, &limit);
+    ASSERT_GT(limit, 1);
+    auto source = [](const std::string& resource) {
+        return "!!ARBfp1.0\n#var float4 far :  : " + resource +
+               " : 1 : 1\nMOV result.color, fragment.color;\nEND\n";
+    };
+    const std::string last = std::to_string(limit - 1);
+    const struct {
+        std::string resource;
+        bool loads;
+    } cases[] = {
+        {"c[2147483647]", false},      {"c[" + std::to_string(limit) + "]", false},
+        {"c[" + last + "], 2", false}, {"c[1], 2147483647", false},
+        {"c[" + last + "]", true},     {"c[0], " + std::to_string(limit), true},
+    };
+    for (const auto& c : cases) {
+        try {
+            int shader =
+                manager->createAsmShader(GL_FRAGMENT_PROGRAM_ARB, String(source(c.resource).c_str()));
+            EXPECT_TRUE(c.loads) << c.resource;
+            EXPECT_GT(shader, 0) << c.resource;
+        } catch (const Exception& e) {
+            EXPECT_FALSE(c.loads) << c.resource;
+            const std::string message = e.message.c_str();
+            EXPECT_EQ(message.rfind("Shader Load Error\n", 0), 0u) << message;
+            EXPECT_GT(message.size(), std::string("Shader Load Error\n").size()) << "a reason follows";
+            EXPECT_STREQ(e.function.c_str(), "Vantor::ShaderManager::createAsmShader");
+            EXPECT_STREQ(e.file.c_str(), "source\\modules\\ShaderManager\\ShaderManager");
+            EXPECT_EQ(e.line, 273);
+        }
+        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR)) << c.resource;
+    }
+
+    // Offsets that would carry a register past the int range set nothing.
+    int index = asmProgram(passThroughVertex, source("c[" + last + "]").c_str());
+    ProgramObject& p = program(index);
+    ASSERT_EQ(p.getParamLocation("far"), kLocationInShaders);
+    EXPECT_EQ(p.shaderLocation[1], limit - 1);
+    EXPECT_FALSE(p.setLocalParam(kLocationInShaders, 1, 2, 3, 4, INT_MAX));
+    EXPECT_FALSE(p.setLocalParam(INT_MAX, 1, 2, 3, 4, 1));
+    EXPECT_FALSE(p.setLocalParam(0, 1, 2, 3, 4, INT_MIN));
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+TEST_F(ShaderManagerGL, GLSLUploadThatRaisesAGLErrorThrowsFromBind) {
+    int index = loadPair(kProgramGLSL);
+    ASSERT_GT(index, 0);
+    // "tint" is a vec4 in the shader; uploading a matrix to it is refused by GL.
+    db->registerProgramParam(index, "tint", kParamMatrix);
+    try {
+        program(index).bind();
+        FAIL() << "no exception";
+    } catch (const Exception& e) {
+        EXPECT_EQ(std::string(e.message.c_str()).rfind("GL Error\n", 0), 0u) << e.message.c_str();
+        EXPECT_STREQ(e.function.c_str(), "Vantor::ProgramObject::bind");
+        EXPECT_STREQ(e.file.c_str(), "source\\modules\\ShaderManager\\ProgramObject");
+        EXPECT_EQ(e.line, 69);
+    }
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR)) << "the error was reported, not left for the main loop";
 }
