@@ -1,0 +1,5 @@
+// Test shader: the fixed-function transform; the vertex colour passes through.
+void main() {
+    gl_Position = ftransform();
+    gl_FrontColor = gl_Color;
+}
