@@ -1,0 +1,450 @@
+// Shadow meshes and volumes without a GL context: the hashed welding and edge
+// matching against the plain scans on seeded random meshes, connectivity of
+// closed, seamed and broken meshes, the silhouette and volume geometry, and
+// the per-frame update and rebuild rules.
+#include "modules/model/ShadowVolume.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <map>
+#include <utility>
+#include <vector>
+
+using namespace Vantor;
+
+namespace {
+
+// xorshift64*: the same meshes on every machine and library.
+class Rng {
+public:
+    explicit Rng(std::uint64_t seed) : state(seed * 0x9e3779b97f4a7c15ULL + 1) {}
+    std::uint64_t next() {
+        state ^= state >> 12;
+        state ^= state << 25;
+        state ^= state >> 27;
+        return state * 0x2545f4914f6cdd1dULL;
+    }
+    unsigned below(unsigned n) { return unsigned(next() % n); }
+    float uniform(float lo, float hi) { return lo + (hi - lo) * float(next() >> 40) / float(1 << 24); }
+
+private:
+    std::uint64_t state;
+};
+
+Vertex vertexAt(const Vector3& p) {
+    Vertex v;
+    v.position = p;
+    return v;
+}
+
+Triangle triangle(int a, int b, int c, const ArrayList<Vertex>& vertices) {
+    Triangle t;
+    t.v[0] = a;
+    t.v[1] = b;
+    t.v[2] = c;
+    const unsigned n = vertices.size;
+    if (a >= 0 && b >= 0 && c >= 0 && unsigned(a) < n && unsigned(b) < n && unsigned(c) < n) {
+        const Vector3& p = vertices[unsigned(a)].position;
+        t.normal = cross(vertices[unsigned(b)].position - p, vertices[unsigned(c)].position - p);
+        t.normal.normalize();
+    }
+    return t;
+}
+
+struct MeshData {
+    ArrayList<Vertex> vertices;
+    ArrayList<Triangle> triangles;
+};
+
+// A box with outward, counter-clockwise faces; sharedCorners gives 8 vertices,
+// otherwise every face has its own 4 (seams along all edges).
+MeshData box(const Vector3& lo, const Vector3& hi, bool sharedCorners) {
+    MeshData m;
+    std::map<std::vector<float>, int> corners;
+    const auto vertexFor = [&](const Vector3& p) {
+        if (sharedCorners) {
+            const auto found = corners.find({p.x, p.y, p.z});
+            if (found != corners.end())
+                return found->second;
+            corners[{p.x, p.y, p.z}] = int(m.vertices.size);
+        }
+        m.vertices.add(vertexAt(p));
+        return int(m.vertices.size - 1);
+    };
+    for (int axis = 0; axis < 3; ++axis)
+        for (int sign = -1; sign <= 1; sign += 2) {
+            int u = (axis + 1) % 3, v = (axis + 2) % 3;
+            if (sign < 0)
+                std::swap(u, v);
+            const int su[4] = {-1, 1, 1, -1}, sv[4] = {-1, -1, 1, 1};
+            int idx[4];
+            for (int k = 0; k < 4; ++k) {
+                float c[3];
+                c[axis] = sign > 0 ? (&hi.x)[axis] : (&lo.x)[axis];
+                c[u] = su[k] > 0 ? (&hi.x)[u] : (&lo.x)[u];
+                c[v] = sv[k] > 0 ? (&hi.x)[v] : (&lo.x)[v];
+                idx[k] = vertexFor(Vector3(c[0], c[1], c[2]));
+            }
+            m.triangles.add(triangle(idx[0], idx[1], idx[2], m.vertices));
+            m.triangles.add(triangle(idx[0], idx[2], idx[3], m.vertices));
+        }
+    return m;
+}
+
+// Two triangles forming the square [-1,1] x [-1,1] at y = 0, facing +y.
+MeshData floorQuad() {
+    MeshData m;
+    m.vertices.add(vertexAt({-1, 0, -1}));
+    m.vertices.add(vertexAt({-1, 0, 1}));
+    m.vertices.add(vertexAt({1, 0, 1}));
+    m.vertices.add(vertexAt({1, 0, -1}));
+    m.triangles.add(triangle(0, 1, 2, m.vertices));
+    m.triangles.add(triangle(0, 2, 3, m.vertices));
+    return m;
+}
+
+// Two triangles whose shared side has its own vertices in each (a seam),
+// the second side's copies moved by offset.
+MeshData seam(float offset) {
+    MeshData m;
+    m.vertices.add(vertexAt({0, 0, 0}));
+    m.vertices.add(vertexAt({1, 0, 0}));
+    m.vertices.add(vertexAt({0, 1, 0}));
+    m.vertices.add(vertexAt({1 + offset, 0, 0}));
+    m.vertices.add(vertexAt({0, 1 + offset, 0}));
+    m.vertices.add(vertexAt({1, 1, 0}));
+    m.triangles.add(triangle(0, 1, 2, m.vertices));
+    m.triangles.add(triangle(4, 3, 5, m.vertices));
+    return m;
+}
+
+struct RandomSpec {
+    std::uint64_t seed;
+    float spread; // positions lie in [-spread, spread]^3
+    int vertexCount;
+    int triangleCount;
+};
+
+// Vertices: fresh points, exact copies (seams), copies moved within the weld
+// tolerance, just outside it, by exactly it on one axis, chains of such
+// moves, and rarely a non-finite one. Triangles: mostly built on an earlier
+// triangle's side (reversed, as a neighbour would, or through copies of its
+// corners), some random, some with indices outside the vertex list.
+MeshData randomMesh(const RandomSpec& spec) {
+    Rng rng(spec.seed);
+    MeshData m;
+    for (int i = 0; i < spec.vertexCount; ++i) {
+        const float s = spec.spread;
+        Vector3 p(rng.uniform(-s, s), rng.uniform(-s, s), rng.uniform(-s, s));
+        if (i > 0) {
+            const Vector3 base = m.vertices[rng.below(unsigned(i))].position;
+            const float t = 0.0003f;
+            switch (rng.below(8)) {
+            case 0:
+                p = base;
+                break;
+            case 1:
+                p = base + Vector3(rng.uniform(-t, t), rng.uniform(-t, t), rng.uniform(-t, t));
+                break;
+            case 2:
+                p = base + Vector3(0.00035f, -0.00035f, 0.00035f * float(rng.below(2)));
+                break;
+            case 3:
+                p = base + Vector3(rng.below(2) ? 0.001f : -0.001f, 0, 0);
+                break;
+            case 4:
+                p = base + Vector3(0, 0.0007f, 0);
+                break;
+            default:
+                break;
+            }
+        }
+        if (rng.below(300) == 0)
+            p.y = rng.below(2) ? std::numeric_limits<float>::quiet_NaN()
+                               : std::numeric_limits<float>::infinity();
+        m.vertices.add(vertexAt(p));
+    }
+    const int n = spec.vertexCount;
+    for (int i = 0; i < spec.triangleCount; ++i) {
+        int a = int(rng.below(unsigned(n))), b = int(rng.below(unsigned(n))), c = int(rng.below(unsigned(n)));
+        if (i > 0 && rng.below(4) != 0) {
+            const Triangle& t = m.triangles[rng.below(m.triangles.size)];
+            const unsigned k = rng.below(3);
+            a = t.v[(k + 1) % 3];
+            b = t.v[k];
+            if (rng.below(5) == 0)
+                std::swap(a, b);
+            if (rng.below(3) == 0 && a >= 0 && a + 1 < n)
+                ++a; // often a copy or near copy of a
+        }
+        if (rng.below(100) == 0)
+            c = rng.below(2) ? -1 : n;
+        m.triangles.add(triangle(a, b, c, m.vertices));
+    }
+    return m;
+}
+
+bool sameBytes(const void* a, const void* b, size_t n) { return std::memcmp(a, b, n) == 0; }
+
+int sharedEdges(const ShadowMesh& mesh) {
+    int shared = 0;
+    for (const Edge& e : mesh.edges)
+        shared += e.tri1 >= 0;
+    return shared;
+}
+
+} // namespace
+
+TEST(ShadowMeshTest, HashedBuildMatchesTheScansOnSeededRandomMeshes) {
+    const RandomSpec specs[] = {
+        {1, 10.0f, 300, 500},     // sparse: welding only through the copies
+        {2, 0.004f, 400, 700},    // dense: welds and chains across grid cells
+        {3, 0.05f, 2000, 4000},   // mixed
+        {4, 20000.0f, 600, 1000}, // large coordinates, where a float step is near the tolerance
+    };
+    for (const RandomSpec& spec : specs) {
+        SCOPED_TRACE(testing::Message() << "seed " << spec.seed);
+        const MeshData data = randomMesh(spec);
+        ShadowMesh fast, reference;
+        fast.build(data.triangles, data.vertices);
+        reference.buildReference(data.triangles, data.vertices);
+
+        ASSERT_EQ(fast.positions.size, reference.positions.size);
+        EXPECT_TRUE(
+            sameBytes(fast.positions.data, reference.positions.data, fast.positions.size * sizeof(Vector3)));
+        ASSERT_EQ(fast.triangles.size, reference.triangles.size);
+        EXPECT_TRUE(
+            sameBytes(fast.triangles.data, reference.triangles.data, fast.triangles.size * sizeof(Triangle)));
+        ASSERT_EQ(fast.edges.size, reference.edges.size);
+        for (unsigned i = 0; i < fast.edges.size; ++i) {
+            const Edge& f = fast.edges[i];
+            const Edge& r = reference.edges[i];
+            ASSERT_TRUE(f.v0 == r.v0 && f.v1 == r.v1 && f.tri0 == r.tri0 && f.tri1 == r.tri1) << "edge " << i;
+        }
+        // The mesh exercised what it is meant to: welding, shared and open
+        // edges, and skipped triangles.
+        EXPECT_LT(fast.positions.size, unsigned(spec.vertexCount));
+        EXPECT_GT(sharedEdges(fast), 0);
+        EXPECT_GT(int(fast.edges.size), sharedEdges(fast));
+        EXPECT_LT(fast.triangles.size, unsigned(spec.triangleCount));
+    }
+}
+
+TEST(ShadowMeshTest, Connectivity) {
+    struct Case {
+        const char* name;
+        MeshData mesh;
+        unsigned positions, triangles;
+        int shared, open;
+    };
+    MeshData broken = floorQuad();
+    broken.triangles.add(triangle(0, 4, 1, broken.vertices)); // 4 is past the end
+    broken.triangles.add(triangle(-1, 2, 3, broken.vertices));
+    const Case cases[] = {
+        {"closed box", box({-1, -1, -1}, {1, 1, 1}, true), 8, 12, 18, 0},
+        {"box with a seam on every edge", box({-1, -1, -1}, {1, 1, 1}, false), 8, 12, 18, 0},
+        {"seam within the tolerance", seam(0.0009f), 4, 2, 1, 4},
+        {"seam just outside the tolerance", seam(0.0011f), 6, 2, 0, 6},
+        {"indices outside the vertex list", broken, 4, 2, 1, 4},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (int reference = 0; reference < 2; ++reference) {
+            ShadowMesh mesh;
+            if (reference)
+                mesh.buildReference(c.mesh.triangles, c.mesh.vertices);
+            else
+                mesh.build(c.mesh.triangles, c.mesh.vertices);
+            EXPECT_EQ(mesh.positions.size, c.positions);
+            EXPECT_EQ(mesh.triangles.size, c.triangles);
+            EXPECT_EQ(sharedEdges(mesh), c.shared);
+            EXPECT_EQ(int(mesh.edges.size) - sharedEdges(mesh), c.open);
+        }
+    }
+}
+
+TEST(ShadowVolumeTest, SilhouetteAndVolumeGeometry) {
+    struct Case {
+        const char* name;
+        MeshData mesh;
+        Vector4 light;
+        unsigned silhouette, lit, unlit;
+        bool closed; // the volume must be a closed, outward-facing surface
+    };
+    MeshData facingTest;
+    facingTest.vertices.add(vertexAt({5, 0, 0}));
+    facingTest.vertices.add(vertexAt({5, 1, 0}));
+    facingTest.vertices.add(vertexAt({5, 0, 1})); // normal +x, centroid beyond x = 1
+    facingTest.triangles.add(triangle(0, 1, 2, facingTest.vertices));
+    const MeshData cube = box({-1, -1, -1}, {1, 1, 1}, false);
+    const Case cases[] = {
+        {"box, point light above", cube, {0, 10, 0, 1}, 4, 2, 10, true},
+        {"box, directional from above", cube, {0, 1, 0, 0}, 4, 2, 10, true},
+        {"box, directional from a top edge", cube, {0.7f, 0.7f, 0, 0}, 6, 4, 8, true},
+        {"box, point light beside a corner", cube, {5, 6, 7, 1}, 6, 6, 6, true},
+        {"open quad lit", floorQuad(), {0, 10, 0, 1}, 4, 2, 0, false},
+        {"open quad unlit", floorQuad(), {0, -10, 0, 1}, 4, 0, 2, false},
+        {"point light behind the triangle", facingTest, {1, 0, 0, 1}, 3, 0, 1, false},
+        {"directional towards +x", facingTest, {1, 0, 0, 0}, 3, 1, 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ShadowMesh mesh;
+        mesh.build(c.mesh.triangles, c.mesh.vertices);
+        ShadowVolume volume;
+        volume.update({-1, -1, -1}, {5, 1, 1}, Matrix4(), ShadowLight{c.light, 0.0f, 0}, {});
+        ASSERT_TRUE(volume.active);
+        volume.rebuild(mesh, false);
+        ASSERT_TRUE(volume.built);
+        EXPECT_EQ(volume.extrusion, kMaxExtrusion);
+        EXPECT_EQ(volume.silhouette.size, c.silhouette);
+        EXPECT_EQ(volume.litTriangles.size, c.lit);
+        EXPECT_EQ(volume.unlitTriangles.size, c.unlit);
+        EXPECT_EQ(volume.sidesEnd, int(6 * c.silhouette));
+        EXPECT_EQ(volume.farCapEnd, volume.sidesEnd + int(3 * c.unlit));
+        EXPECT_EQ(volume.indices.size, unsigned(volume.farCapEnd) + 3 * c.lit);
+
+        // Every used copy sits 20 (near) or the extrusion (far) away from its
+        // position, straight away from the light.
+        const unsigned n = mesh.positions.size;
+        ASSERT_EQ(volume.vertices.size, 2 * n);
+        for (unsigned index : volume.indices) {
+            const unsigned i = index % n;
+            const Vector3 p = mesh.positions[i];
+            Vector3 away = c.light.w != 0 ? p - c.light.xyz() : -c.light.xyz();
+            away.normalize();
+            const Vector3 moved = volume.vertices[index] - p;
+            const float expected = index < n ? kNearCapOffset : kMaxExtrusion;
+            EXPECT_NEAR(moved.length(), expected, expected * 1e-5f);
+            EXPECT_NEAR(dot(moved, away), expected, expected * 1e-5f);
+        }
+
+        if (!c.closed)
+            continue;
+        // Closed and consistently wound: each directed edge once, its reverse once.
+        std::map<std::pair<unsigned, unsigned>, int> directed;
+        double volumeSum = 0;
+        for (unsigned t = 0; t + 2 < volume.indices.size; t += 3) {
+            const unsigned* v = volume.indices.data + t;
+            for (int k = 0; k < 3; ++k)
+                ++directed[{v[k], v[(k + 1) % 3]}];
+            const Vector3 a = volume.vertices[v[0]], b = volume.vertices[v[1]], d = volume.vertices[v[2]];
+            volumeSum += double(dot(a, cross(b, d)));
+        }
+        for (const auto& [edge, count] : directed) {
+            EXPECT_EQ(count, 1);
+            EXPECT_EQ((directed.count({edge.second, edge.first})), 1u);
+        }
+        EXPECT_GT(volumeSum, 0.0) << "faces point inwards";
+    }
+}
+
+TEST(ShadowVolumeTest, UpdateCullingAndExtrusion) {
+    struct Case {
+        const char* name;
+        Matrix4 world;
+        Vector4 light;
+        float range;
+        Vector4 lightVector;
+        bool culled;
+        float extrusion;
+    };
+    const Matrix4 lifted = Matrix4::translation(0, 100, 0);
+    const Matrix4 turned = Matrix4::rotation(90, 0, 0, 1);
+    const Case cases[] = {
+        {"far, unlimited point light", Matrix4(), {1e6f, 0, 0, 1}, 0, {1e6f, 0, 0, 1}, false, kMaxExtrusion},
+        {"point light inside the box", Matrix4(), {0.5f, 0, 0, 1}, 5, {0.5f, 0, 0, 1}, false, kMaxExtrusion},
+        {"range beyond the nearest face", Matrix4(), {0, 5, 0, 1}, 10, {0, 5, 0, 1}, false, 6},
+        {"sphere in range, widened box not", Matrix4(), {0, 5, 0, 1}, 3.5f, {0, 5, 0, 1}, true, 0},
+        {"range short of the corner", Matrix4(), {4.5f, 4.5f, 0, 1}, 4.8f, {4.5f, 4.5f, 0, 1}, true, 0},
+        {"directional", Matrix4(), {0, 1, 0, 0}, 10, {0, 1, 0, 0}, false, kMaxExtrusion},
+        {"point light through a translated mesh", lifted, {0, 105, 0, 1}, 10, {0, 5, 0, 1}, false, 6},
+        {"directional through a rotated mesh", turned, {1, 0, 0, 0}, 0, {0, -1, 0, 0}, false, kMaxExtrusion},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ShadowVolume volume;
+        volume.update({-1, -1, -1}, {1, 1, 1}, c.world, ShadowLight{c.light, c.range, 0}, {});
+        for (int k = 0; k < 4; ++k)
+            EXPECT_NEAR(volume.lightVector[k], c.lightVector[k], 1e-4f) << "component " << k;
+        EXPECT_EQ(volume.culled, c.culled);
+        EXPECT_EQ(volume.active, !c.culled);
+        EXPECT_NEAR(volume.extrusion, c.extrusion, 1e-4f);
+        if (!c.culled) {
+            EXPECT_TRUE(volume.capped);
+        }
+    }
+}
+
+TEST(ShadowVolumeTest, StillLightCostsNoRebuildAndTheSilhouetteLagsAMovingOne) {
+    const MeshData quad = floorQuad();
+    ShadowMesh mesh;
+    mesh.build(quad.triangles, quad.vertices);
+    const Vector3 lo(-1, 0, -1), hi(1, 0, 1);
+    const ShadowLight above{{0, 10, 0, 1}, 0.0f, 0};
+
+    ShadowVolume volume;
+    EXPECT_GE(volume.buildCounter, 0);
+    EXPECT_LT(volume.buildCounter, kBuildCounterSpread);
+    volume.update(lo, hi, Matrix4(), above, {});
+    EXPECT_TRUE(volume.dirty);
+    volume.rebuild(mesh, false);
+    EXPECT_FALSE(volume.dirty);
+    EXPECT_EQ(volume.buildCounter, 0);
+    const std::vector<unsigned> built(volume.indices.begin(), volume.indices.end());
+    const std::vector<Vector3> copies(volume.vertices.begin(), volume.vertices.end());
+
+    for (int frame = 1; frame <= 3; ++frame) {
+        volume.update(lo, hi, Matrix4(), above, {});
+        EXPECT_FALSE(volume.dirty);
+        volume.rebuild(mesh, false);
+        EXPECT_EQ(volume.buildCounter, frame);
+    }
+    EXPECT_EQ(std::vector<unsigned>(volume.indices.begin(), volume.indices.end()), built);
+    EXPECT_TRUE(sameBytes(volume.vertices.data, copies.data(), copies.size() * sizeof(Vector3)));
+
+    // A light moved below the quad re-extrudes the old silhouette (still lit)
+    // until the fifth build refreshes it.
+    const ShadowLight below{{0, -10, 0, 1}, 0.0f, 0};
+    volume.update(lo, hi, Matrix4(), below, {});
+    EXPECT_TRUE(volume.dirty);
+    volume.rebuild(mesh, false);
+    EXPECT_EQ(volume.buildCounter, 4);
+    EXPECT_EQ(volume.litTriangles.size, 2u);
+    EXPECT_GT(volume.vertices[0].y, 0.0f) << "near copies pushed up, away from the new light";
+    volume.rebuild(mesh, true);
+    EXPECT_EQ(volume.buildCounter, 0);
+    EXPECT_EQ(volume.litTriangles.size, 0u);
+}
+
+TEST(ShadowVolumeTest, LightBackInReachAtItsOldPlaceReactivatesTheVolume) {
+    const Vector3 lo(-1, -1, -1), hi(1, 1, 1);
+    const ShadowLight near{{0, 5, 0, 1}, 10.0f, 0};
+    const ShadowLight far{{0, 50, 0, 1}, 10.0f, 0};
+    ShadowVolume volume;
+    volume.update(lo, hi, Matrix4(), near, {});
+    EXPECT_TRUE(volume.active);
+    volume.update(lo, hi, Matrix4(), far, {});
+    EXPECT_FALSE(volume.active);
+    EXPECT_TRUE(volume.culled);
+    volume.update(lo, hi, Matrix4(), near, {});
+    EXPECT_TRUE(volume.active);
+    EXPECT_FALSE(volume.culled);
+    EXPECT_NEAR(volume.extrusion, 6.0f, 1e-4f);
+}
+
+TEST(ShadowVolumeTest, NothingToBuildForAnEmptyMesh) {
+    ShadowMesh mesh;
+    mesh.build(ArrayList<Triangle>(), ArrayList<Vertex>());
+    ShadowVolume volume;
+    const int counter = volume.buildCounter;
+    volume.update({0, 0, 0}, {0, 0, 0}, Matrix4(), ShadowLight{{0, 1, 0, 1}, 0.0f, 0}, {});
+    volume.rebuild(mesh, true);
+    EXPECT_FALSE(volume.built);
+    EXPECT_EQ(volume.buildCounter, counter);
+    EXPECT_EQ(volume.indices.size, 0u);
+}
