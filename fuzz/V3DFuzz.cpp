@@ -4,6 +4,7 @@
 // breaks its invariants (a flat table of its own meshes by id, indices inside
 // their lists), is a finding. The model is then posed through its motions and
 // copied, as the model cache would.
+#include "modules/model/MeshCore.h"
 #include "modules/model/Model.h"
 
 #include <cstddef>
