@@ -2,9 +2,6 @@
 // sorts, over plain vertex, triangle and skin records.
 #include "modules/model/MeshCore.h"
 
-#include <cstdint>
-#include <cstring>
-
 namespace Vantor {
 
 namespace {
@@ -14,23 +11,10 @@ constexpr float kMinInfluenceWeightSum = 0.0001f;
 // Marks an influence already moved to the kept list.
 constexpr float kPickedInfluenceWeight = -1.0f;
 
-// The radix sort: bits per pass, buckets per pass, passes over a 32-bit key.
-constexpr unsigned kRadixBits = 8;
-constexpr unsigned kRadixBuckets = 1u << kRadixBits;
-constexpr unsigned kRadixPasses = 32 / kRadixBits;
-
 // v scaled by the reciprocal of its length; a zero vector gives NaNs.
 Vector3 unit(const Vector3& v) { return v * (1.0f / v.length()); }
 
 bool validIndex(int index, unsigned count) { return index >= 0 && unsigned(index) < count; }
-
-// A key's bits, mapped so that unsigned order is float order: non-negative
-// floats get the sign bit set, negative ones have every bit flipped.
-uint32_t radixKey(float key) {
-    uint32_t bits;
-    std::memcpy(&bits, &key, sizeof bits);
-    return (bits & 0x80000000u) ? ~bits : (bits | 0x80000000u);
-}
 
 } // namespace
 
@@ -186,46 +170,6 @@ void selectionSortByKey(const ArrayList<float>& keys, ArrayList<unsigned>& order
             order[i] = order[i + 1];
         order[end] = moved;
     }
-}
-
-void radixSortByKey(const ArrayList<float>& keys, ArrayList<unsigned>& order) {
-    const unsigned count = keys.size;
-    order.resize(count);
-    if (count == 0)
-        return;
-
-    ArrayList<uint32_t> bits;
-    bits.resize(count);
-    for (unsigned i = 0; i < count; ++i) {
-        bits[i] = radixKey(keys[i]);
-        order[i] = i;
-    }
-
-    ArrayList<unsigned> scratch;
-    scratch.resize(count);
-    ArrayList<unsigned>* from = &order;
-    ArrayList<unsigned>* to = &scratch;
-    for (unsigned pass = 0; pass < kRadixPasses; ++pass) {
-        const unsigned shift = pass * kRadixBits;
-        unsigned start[kRadixBuckets] = {};
-        for (unsigned i = 0; i < count; ++i)
-            ++start[(bits[i] >> shift) & (kRadixBuckets - 1)];
-        unsigned total = 0;
-        for (unsigned b = 0; b < kRadixBuckets; ++b) {
-            const unsigned inBucket = start[b];
-            start[b] = total;
-            total += inBucket;
-        }
-        for (unsigned i = 0; i < count; ++i) {
-            const unsigned index = (*from)[i];
-            (*to)[start[(bits[index] >> shift) & (kRadixBuckets - 1)]++] = index;
-        }
-        ArrayList<unsigned>* held = from;
-        from = to;
-        to = held;
-    }
-    // An even number of passes leaves the result back in order.
-    static_assert(kRadixPasses % 2 == 0, "the last pass must write into order");
 }
 
 } // namespace Vantor

@@ -5,6 +5,7 @@
 
 #include "Core/ArrayList.h"
 #include "Core/Matrix4.h"
+#include "Core/RadixSort.h"
 #include "modules/model/ModelTypes.h"
 
 namespace Vantor {
@@ -45,6 +46,5 @@ void skinVertices(const ArrayList<SkinVertex>& skin, const ArrayList<Vertex>& bi
 // sort on the keys' bit patterns from it. Keys are non-negative.
 void sortByKey(const ArrayList<float>& keys, ArrayList<unsigned>& order);
 void selectionSortByKey(const ArrayList<float>& keys, ArrayList<unsigned>& order);
-void radixSortByKey(const ArrayList<float>& keys, ArrayList<unsigned>& order);
 
 } // namespace Vantor
