@@ -532,6 +532,7 @@ void ShadowVolume::rebuild(const ShadowMesh& mesh, bool force) {
         built = true;
     }
     buildGeometry(mesh, firstBuild);
+    ++geometryBuilds;
     upload();
 }
 

@@ -80,6 +80,9 @@ struct ShadowLight {
 
 class ShadowVolume {
 public:
+    // Volume geometries built by every volume of the process, for measuring.
+    static inline unsigned long long geometryBuilds = 0;
+
     // Indices into the mesh's edges.
     ArrayList<unsigned int> silhouette;
     // One per triangle: true when it faces the light.

@@ -7,6 +7,11 @@
 
 #include "Core/textures/TextureManager.h"
 #include "modules/Material/MaterialManager.h"
+#include "Core/WinAppFramework/Exception.h"
+#include "modules/model/ModelManager.h"
+
+#include <cstdio>
+#include <string>
 
 #include <cmath>
 #include <cstdlib>
@@ -232,6 +237,58 @@ TEST_F(LoadedSample, ModesChooseWhatIsDrawnAndHowIsStated) {
             EXPECT_TRUE(test::near(centre, 255, 255, 255));
         }
     }
+}
+
+TEST_F(LoadedSample, TheCacheHandsOutIndicesAndPlaysMotions) {
+    V3DContent content = test::makeSampleModel();
+    Motion eight;
+    MotionTrack track;
+    track.meshId = 1;
+    for (int k = 0; k < 8; ++k)
+        track.keys.add(test::makeKey(1, 0, 0, 0, float(k), 0, 0));
+    eight.tracks.add(track);
+    content.motions[0] = eight;
+    const std::string path = ::testing::TempDir() + "cached.v3d";
+    const ArrayList<unsigned char> bytes = test::writeBytes(content);
+    FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::fwrite(bytes.data, 1, bytes.size, file);
+    std::fclose(file);
+
+    ModelManager* cache = ModelManager::getInstance();
+    const unsigned before = cache->models.size;
+    ModelRef first = cache->load(path.c_str(), 0);
+    ModelRef second = cache->load(path.c_str(), 0);
+    EXPECT_EQ(first.modelIndex, int(before));
+    EXPECT_EQ(second.modelIndex, int(before) + 1);
+    EXPECT_EQ(first.instanceIndex, 0);
+    if (before == 1) {
+        EXPECT_EQ(first.modelIndex, 1) << "index 0 is the placeholder";
+    }
+
+    // Two references to one model: resolving each selects its instance.
+    ModelRef other = first;
+    other.instanceIndex = cache->getModel(first)->addInstance();
+    EXPECT_EQ(cache->resolve(other)->currentInstance, 1);
+    EXPECT_EQ(cache->resolve(first)->currentInstance, 0);
+
+    // A player that does not loop finishes when its time reaches frame 7 of 8.
+    AnimationPlayer* player = first.player();
+    EXPECT_TRUE(cache->advance(*player, 3.0f / 30.0f, true));
+    EXPECT_FLOAT_EQ(cache->getModel(first)->meshes[1]->currentKey.translation.x, 3.0f);
+    EXPECT_TRUE(cache->advance(*player, 3.9f / 30.0f, true));
+    EXPECT_FALSE(cache->advance(*player, 0.2f / 30.0f, true));
+    EXPECT_TRUE(player->finished && player->stopped);
+    EXPECT_FLOAT_EQ(player->time, 0.0f);
+
+    try {
+        cache->load("missing.v3d", 0);
+        ADD_FAILURE() << "no exception";
+    } catch (const Exception& e) {
+        EXPECT_STREQ(e.message.c_str(), "Error Loading Model: \n    missing.v3d");
+        EXPECT_EQ(e.line, 27);
+    }
+    EXPECT_EQ(cache->models.size, before + 2);
 }
 
 } // namespace
