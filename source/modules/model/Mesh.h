@@ -24,6 +24,7 @@ namespace Vantor {
 
 class Material;
 class Model;
+class OcclusionCuller;
 
 // Bits of Mesh::flags, kept as the file gives them.
 constexpr int kMeshSkinned = 1 << 0;
@@ -121,6 +122,9 @@ public:
     void skin();
     void hardwareSkin();
     void render(int mode, int light, int pass);
+    // Rasterises the triangles into the culler's buffer when the mesh is big
+    // and near enough to hide others.
+    void addToOccluder(OcclusionCuller& culler);
     void updateShadow(const Vector3& eye, const ShadowLight& light);
     void rebuildShadow(const ShadowLight& light);
     void drawShadow(const ShadowLight& light, bool capped);

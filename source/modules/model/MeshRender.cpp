@@ -7,6 +7,7 @@
 #include "modules/ShaderManager/ShaderManager.h"
 #include "modules/model/MeshCore.h"
 #include "modules/model/Model.h"
+#include "modules/occlusion/OcclusionCuller.h"
 
 #include <GL/glew.h>
 
@@ -131,6 +132,18 @@ void Mesh::hardwareSkin() {
     checkGLError(hardwareSkinName, meshSourceFile, lineHardwareSkinCheck);
 }
 
+void Mesh::addToOccluder(OcclusionCuller& culler) {
+    VAObject* array = vertexArray.get();
+    if (!array || array->indexListCount == 0 || array->indexLists[0].count == 0)
+        return;
+    // The drawn arrays themselves: packed positions, and the triangle list's
+    // indices, which are all below the vertex count.
+    const VAIndexList& list = array->indexLists[0];
+    culler.addOccluderFromGL(boxMin, boxMax, reinterpret_cast<const int*>(list.indices), list.count,
+                             reinterpret_cast<const float*>(array->block.data + array->positionOffset),
+                             array->vertexCount);
+}
+
 void Mesh::render(int mode, int light, int pass) {
     if (mode & kRenderPerLight) {
         if (!(flags & kMeshLitPerLight))
@@ -165,7 +178,13 @@ void Mesh::render(int mode, int light, int pass) {
         glMultMatrixf(world.m);
     }
 
-    const MeshInstance* instance = currentInstance();
+    MeshInstance* instance = currentInstance();
+    const ModelInstance* record = model ? model->instance() : nullptr;
+    OcclusionCuller* culler = nullptr;
+    if (record && (record->flags & kInstanceCullTest) == kInstanceCullTest)
+        culler = record->occlusion;
+    if (instance && culler && visible)
+        instance->occluded = culler->isOccludedFromGL(boxMin, boxMax, nullptr, false);
     const bool occluded = instance && instance->occluded;
     if (visible && vertexArray && !occluded) {
         ShaderManager* shaders = ShaderManager::getInstance();
@@ -184,6 +203,8 @@ void Mesh::render(int mode, int light, int pass) {
             shaders->beforeDraw();
         }
         vertexArray->draw(positionsOnly);
+        if (culler && instance && instance->occluder)
+            addToOccluder(*culler);
         // The attribute stack was pushed after the skinning program was
         // enabled, so popping it would enable the program again: unbind last.
         if (!positionsOnly)

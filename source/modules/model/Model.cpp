@@ -3,6 +3,7 @@
 #include "modules/model/Model.h"
 
 #include "modules/model/MeshCore.h"
+#include "modules/occlusion/OcclusionCuller.h"
 
 #include <GL/glew.h>
 #include <cmath>
@@ -162,7 +163,9 @@ void Model::render(int mode, int light, int pass, bool skipCulling) {
         total += int(mesh->triangles.size);
     totalTriangles += total;
 
-    const ModelInstance* record = instance();
+    ModelInstance* record = instance();
+    if (!skipCulling && record)
+        record->occluded = instanceCulled(*record);
     if (!skipCulling && record && record->occluded) {
         drawnTriangles += 1;
         return;
@@ -179,6 +182,13 @@ void Model::render(int mode, int light, int pass, bool skipCulling) {
         if (!meshRecord || !meshRecord->occluded)
             drawnTriangles += int(mesh->triangles.size);
     }
+}
+
+bool Model::instanceCulled(const ModelInstance& record) const {
+    if ((record.flags & kInstanceCullTest) != kInstanceCullTest || !record.occlusion)
+        return false;
+    const float* extra = record.hasExtraSize ? record.extraSize : nullptr;
+    return record.occlusion->isOccludedFromGL(boxMin, boxMax, extra, true);
 }
 
 void Motion::apply(Model& model, float time, bool interpolate) {

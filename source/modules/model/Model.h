@@ -51,13 +51,19 @@ public:
     void apply(Model& model, float time, bool interpolate);
 };
 
-// A model's placement in the scene for one reference of the model cache.
+// A model's placement in the scene for one reference of the model cache,
+// and how it is culled: with both bits of kInstanceCullTest in flags and a
+// culler set by the scene, the model is frustum- and occlusion-tested as a
+// whole and then mesh by mesh, and its meshes marked as occluders are drawn
+// into the culler's buffer.
 struct ModelInstance {
     Model* model = nullptr;
     int flags = 0;
     OcclusionCuller* occlusion = nullptr;
     bool occluded = false;
-    int occlusionWords[3] = {0, 0, 0};
+    // Grows the model's box on each axis for its test when hasExtraSize is set.
+    bool hasExtraSize = false;
+    float extraSize[3] = {0.0f, 0.0f, 0.0f};
 };
 
 // What a V3D file holds besides meshes and motions, and the progress lines of
@@ -140,6 +146,9 @@ public:
 
     // The current instance's record, or null when there is none.
     ModelInstance* instance();
+    // The culling test of record against its culler with the current GL
+    // matrices; false when the record asks for none.
+    bool instanceCulled(const ModelInstance& record) const;
 
 private:
     // Re-points the flat table, bones and back pointers after a copy from other.
