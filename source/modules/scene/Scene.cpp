@@ -1,0 +1,26 @@
+// Reading the scene description: the ambient colour, the lights and the
+// models of the "scene" element.
+#include "modules/scene/Scene.h"
+
+#include "Core/WinAppFramework/Exception.h"
+#include "modules/scene/Light.h"
+#include "modules/xml/XMLFile.h"
+
+namespace Vantor {
+
+void Scene::readScene(XMLElement& sceneElement) {
+    readColour(sceneElement.findChild("ambient"), ambient);
+    for (XMLElement* light = sceneElement.findFirstChild("light"); light; light = sceneElement.findNextChild())
+        addLight(readLight(*light));
+    for (XMLElement* model = sceneElement.findFirstChild("model"); model; model = sceneElement.findNextChild()) {
+        // A model that does not load is left out of the scene.
+        try {
+            ModelRef ref = ModelManager::getInstance()->load(model->getAttrib("filename").c_str(), 0);
+            if (ref.modelIndex != 0)
+                models.add(ref);
+        } catch (const Exception&) {
+        }
+    }
+}
+
+} // namespace Vantor

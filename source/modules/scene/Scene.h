@@ -1,0 +1,47 @@
+// Scene: the models, ambient colour and eye matrix of the scene description,
+// rendered each frame in a base pass, one additive pass per light inside its
+// stencil shadows, and an ambient pass.
+//
+// While it renders, the scene publishes the eye and the current light into
+// the shader parameter database ("eyeModelview", "eyePosition",
+// "lightPosition", "lightDiffuse", "lightSpecular") for material programs.
+#pragma once
+
+#include "Core/ArrayList.h"
+#include "Core/Matrix4.h"
+#include "Core/Vector3.h"
+#include "modules/model/ModelManager.h"
+
+namespace Vantor {
+
+class Light;
+class XMLElement;
+
+class Scene {
+public:
+    ArrayList<ModelRef> models;
+    float ambient[4] = {1.0f, 1.0f, 1.0f, 1.0f};
+    Matrix4 eyeModelview;
+
+    // Reads "ambient", every "light" (into the light list) and every "model"
+    // (loaded into the model cache; files that do not load are left out).
+    void readScene(XMLElement& sceneElement);
+    // Renders every model with the current modelview as the camera's view,
+    // advancing the animations by frameDelta.
+    void renderScene();
+
+    // The steps of renderScene, for callers that time them.
+    // Clears stopped and finished of every player and advances it by dt.
+    void animate(float dt);
+    // The eye in world space: the inverse of eyeModelview applied to the origin.
+    Vector3 eyePosition() const;
+    // The shadow-volume update and then the rebuild of every mesh of every
+    // model for light.
+    void updateShadowVolumes(const Light& light, const Vector3& eye);
+    // Model::render of every model.
+    void renderModels(int mode, int light, int pass);
+    // Draws the volumes of every mesh for light into the stencil buffer.
+    void drawShadowVolumes(const Light& light, bool capped);
+};
+
+} // namespace Vantor

@@ -1,0 +1,180 @@
+// Rendering the scene: the published eye and light parameters, the animation
+// step, the GL lights, the base pass, per light the stencil shadow volumes and
+// the additive lit pass, and the ambient pass.
+#include "modules/scene/Scene.h"
+
+#include "Core/WinAppFramework/Globals.h"
+#include "modules/ShaderManager/ParamDatabase.h"
+#include "modules/scene/Light.h"
+
+#include <GL/glew.h>
+
+namespace Vantor {
+
+namespace {
+
+// The ambient colour every GL light gets for the light passes.
+const float kLightPassAmbient[4] = {-0.5f, -0.5f, -0.5f, 1.0f};
+const float kBlackAmbient[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+// Material passes of the base and ambient passes, and of the light passes.
+constexpr int kBasePass = 0;
+constexpr int kLightPass = 1;
+// The light index of the base and ambient passes: no light.
+constexpr int kNoLight = -1;
+// Depth offset of the volumes, so the near caps do not fight with the surfaces.
+constexpr GLfloat kVolumeOffsetUnits = 10.0f;
+
+Vector4 toVector(const float* colour) { return Vector4(colour[0], colour[1], colour[2], colour[3]); }
+
+void setUpGLLight(const Light& light) {
+    const GLenum id = GLenum(GL_LIGHT0 + light.index);
+    glLightfv(id, GL_POSITION, light.position.v);
+    glLightfv(id, GL_DIFFUSE, light.diffuse);
+    glLightfv(id, GL_SPECULAR, light.specular);
+    glLightfv(id, GL_AMBIENT, kLightPassAmbient);
+    if (light.range != 0.0f) {
+        glLightf(id, GL_CONSTANT_ATTENUATION, GLfloat(light.constantAttenuation));
+        glLightf(id, GL_LINEAR_ATTENUATION, GLfloat(light.linearAttenuation));
+        glLightf(id, GL_QUADRATIC_ATTENUATION, GLfloat(light.quadraticAttenuation));
+    }
+    glDisable(id);
+}
+
+} // namespace
+
+void Scene::animate(float dt) {
+    ModelManager* cache = ModelManager::getInstance();
+    for (ModelRef& ref : models) {
+        AnimationPlayer* player = ref.player();
+        player->stopped = false;
+        player->finished = false;
+        cache->advance(*player, dt, true);
+    }
+}
+
+Vector3 Scene::eyePosition() const {
+    Matrix4 inverse = eyeModelview;
+    inverse.inverse();
+    Vector3 eye;
+    inverse.transformPoint(eye);
+    return eye;
+}
+
+void Scene::renderModels(int mode, int light, int pass) {
+    ModelManager* cache = ModelManager::getInstance();
+    for (const ModelRef& ref : models)
+        if (Model* model = cache->resolve(ref))
+            model->render(mode, light, pass, false);
+}
+
+void Scene::updateShadowVolumes(const Light& light, const Vector3& eye) {
+    ModelManager* cache = ModelManager::getInstance();
+    const ShadowLight shadow = light.shadowLight();
+    for (const ModelRef& ref : models)
+        if (Model* model = cache->resolve(ref)) {
+            model->update(false);
+            for (Mesh* mesh : model->meshes)
+                mesh->updateShadow(eye, shadow);
+        }
+    for (const ModelRef& ref : models)
+        if (Model* model = cache->resolve(ref))
+            for (Mesh* mesh : model->meshes)
+                mesh->rebuildShadow(shadow);
+}
+
+void Scene::drawShadowVolumes(const Light& light, bool capped) {
+    ModelManager* cache = ModelManager::getInstance();
+    const ShadowLight shadow = light.shadowLight();
+    for (const ModelRef& ref : models)
+        if (Model* model = cache->resolve(ref))
+            for (Mesh* mesh : model->meshes)
+                mesh->drawShadow(shadow, capped);
+}
+
+void Scene::renderScene() {
+    ParamDatabase* params = ParamDatabase::getInstance();
+    glGetFloatv(GL_MODELVIEW_MATRIX, eyeModelview.m);
+    params->matrices.setValue("eyeModelview", eyeModelview);
+
+    animate(float(frameDelta));
+    glDisable(GL_FOG);
+
+    ArrayList<Light>& sceneLights = lights();
+    for (const Light& light : sceneLights)
+        setUpGLLight(light);
+
+    glDisable(GL_LIGHTING);
+    renderModels(kRenderPerLight, kNoLight, kBasePass);
+
+    const Vector3 eye = eyePosition();
+    params->vectors.setValue("eyePosition", Vector4(eye, 1.0f));
+
+    for (const Light& light : sceneLights) {
+        params->vectors.setValue("lightPosition", light.position);
+        params->vectors.setValue("lightDiffuse", toVector(light.diffuse));
+        params->vectors.setValue("lightSpecular", toVector(light.specular));
+        if (!light.castShadows) {
+            glClear(GL_STENCIL_BUFFER_BIT);
+            // Added like a shadowed light's pass; drawn opaque it would wipe
+            // out the base pass and the lights before it.
+            glEnable(GL_BLEND);
+            glBlendFunc(GL_ONE, GL_ONE);
+            renderModels(kRenderPerLight, light.index, kLightPass);
+            glDisable(GL_BLEND);
+            continue;
+        }
+        updateShadowVolumes(light, eye);
+
+        glDepthMask(GL_FALSE);
+        glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+        glStencilFunc(GL_ALWAYS, 0, 255);
+        glEnable(GL_STENCIL_TEST);
+        glEnable(GL_POLYGON_OFFSET_FILL);
+        glPolygonOffset(0.0f, kVolumeOffsetUnits);
+
+        // Depth fail for the volumes that need caps, then depth pass for the others.
+        glCullFace(GL_FRONT);
+        glStencilOp(GL_KEEP, GL_INCR, GL_KEEP);
+        glDisable(GL_TEXTURE_2D);
+        drawShadowVolumes(light, true);
+        glCullFace(GL_BACK);
+        glStencilOp(GL_KEEP, GL_DECR, GL_KEEP);
+        drawShadowVolumes(light, true);
+
+        glCullFace(GL_BACK);
+        glStencilOp(GL_KEEP, GL_KEEP, GL_INCR);
+        glDisable(GL_TEXTURE_2D);
+        drawShadowVolumes(light, false);
+        glCullFace(GL_FRONT);
+        glStencilOp(GL_KEEP, GL_KEEP, GL_DECR);
+        drawShadowVolumes(light, false);
+
+        glCullFace(GL_BACK);
+        glDepthMask(GL_TRUE);
+        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+        glStencilFunc(GL_EQUAL, 0, 255);
+        glEnable(GL_TEXTURE_2D);
+        glDisable(GL_POLYGON_OFFSET_FILL);
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_ONE, GL_ONE);
+        renderModels(kRenderPerLight, light.index, kLightPass);
+        glDisable(GL_BLEND);
+        glDisable(GL_STENCIL_TEST);
+        // Every shadowed light leaves a clear stencil buffer for the next one.
+        glClear(GL_STENCIL_BUFFER_BIT);
+    }
+
+    glLightfv(GL_LIGHT0, GL_AMBIENT, ambient);
+    glPushAttrib(GL_ENABLE_BIT);
+    for (const Light& light : sceneLights)
+        glEnable(GLenum(GL_LIGHT0 + light.index));
+    renderModels(kRenderAmbient, kNoLight, kBasePass);
+    glLightfv(GL_LIGHT0, GL_AMBIENT, kBlackAmbient);
+    glPopAttrib();
+    // Some drivers leave the lights on after the pop; nothing after the scene
+    // is to be lit by them.
+    for (const Light& light : sceneLights)
+        glDisable(GLenum(GL_LIGHT0 + light.index));
+}
+
+} // namespace Vantor

@@ -1,0 +1,576 @@
+// The lit scene on a real context: the sample scene (floor, two boxes, a
+// skinned figure, two shadow-casting lights of different colours) is written
+// into a temporary working directory, read from its description and rendered
+// from above. Every floor pixel the tests look at is predicted on the CPU by
+// casting rays from the floor point to each light against the boxes: in a
+// light's shadow the floor lacks exactly that light's colour, in both shadows
+// it keeps the base pass's own colour, in neither it has both. The glows
+// shine at the lights, the figure (drawn by the ambient pass in the scene's
+// ambient light) changes its pose after a second of frame time, a frame
+// leaves the GL lights and the published parameters set up, and model files
+// that do not load are left out of a scene.
+//
+// With VANTOR_SCENE_SHOTS set to a directory, every rendered frame is also
+// written there as a PPM image.
+#include "SceneSample.h"
+
+#include "GLFixture.h"
+
+#include "Core/WinAppFramework/Camera.h"
+#include "Core/WinAppFramework/Globals.h"
+#include "modules/Material/MaterialManager.h"
+#include "modules/ShaderManager/ParamDatabase.h"
+#include "modules/particles/ParticleManager.h"
+#include "modules/scene/Light.h"
+#include "modules/scene/Scene.h"
+#include "modules/xml/XMLFile.h"
+
+#include <GL/glew.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+using namespace Vantor;
+using Vantor::test::RGBA;
+using Vantor::test::SampleBox;
+
+namespace {
+
+constexpr int kViewSize = 320;
+// How far a channel may be from its prediction (rounding of the passes).
+constexpr int kTolerance = 4;
+// Floor samples: a grid with this spacing, each checked only when the
+// prediction is the same this far away in x and z (about two pixels).
+constexpr float kGridStep = 10.0f;
+constexpr float kStableMargin = 6.0f;
+// Each kind of floor point must be checked at least this often.
+constexpr int kMinSamplesPerKind = 20;
+constexpr int kMinSamplesPerShadow = 10;
+
+std::string joinPath(const std::string& dir, const char* name) { return dir + "/" + name; }
+
+// True when the segment from a to b meets the box (slab test).
+bool segmentHitsBox(const Vector3& a, const Vector3& b, const SampleBox& box) {
+    float t0 = 0.0f, t1 = 1.0f;
+    const float from[3] = {a.x, a.y, a.z}, to[3] = {b.x, b.y, b.z};
+    const float lo[3] = {box.min.x, box.min.y, box.min.z}, hi[3] = {box.max.x, box.max.y, box.max.z};
+    for (int i = 0; i < 3; ++i) {
+        const float d = to[i] - from[i];
+        if (std::fabs(d) < 1e-6f) {
+            if (from[i] < lo[i] || from[i] > hi[i])
+                return false;
+            continue;
+        }
+        float enter = (lo[i] - from[i]) / d, leave = (hi[i] - from[i]) / d;
+        if (enter > leave)
+            std::swap(enter, leave);
+        t0 = std::fmax(t0, enter);
+        t1 = std::fmin(t1, leave);
+        if (t0 > t1)
+            return false;
+    }
+    return true;
+}
+
+// What the CPU expects at one floor point.
+struct FloorView {
+    bool visible = true;
+    bool litA = true;
+    bool litB = true;
+    bool operator==(const FloorView& o) const { return visible == o.visible && litA == o.litA && litB == o.litB; }
+};
+
+// The scene's shadow casters and its other occluders with the figure's
+// shoulder turned by degrees.
+struct Pose {
+    std::vector<SampleBox> casters;
+    std::vector<SampleBox> occluders;
+};
+
+Pose poseAt(float degrees) {
+    Pose pose;
+    pose.casters = {test::kSampleBoxes[0], test::kSampleBoxes[1], test::kTorso, test::handAt(degrees)};
+    pose.occluders = pose.casters;
+    pose.occluders.push_back(test::armAt(degrees));
+    return pose;
+}
+
+FloorView viewOf(const Vector3& p, const Pose& pose) {
+    FloorView view;
+    for (const SampleBox& box : pose.occluders)
+        view.visible = view.visible && !segmentHitsBox(test::kEye, p, box);
+    for (const SampleBox& box : pose.casters) {
+        view.litA = view.litA && !segmentHitsBox(p, test::kLightA, box);
+        view.litB = view.litB && !segmentHitsBox(p, test::kLightB, box);
+    }
+    return view;
+}
+
+// The view at p when it is the same at the four neighbours kStableMargin
+// away; otherwise not visible, so the point is skipped.
+FloorView stableViewOf(const Vector3& p, const Pose& pose) {
+    const FloorView centre = viewOf(p, pose);
+    const float m = kStableMargin;
+    for (const Vector3& d : {Vector3(m, 0, 0), Vector3(-m, 0, 0), Vector3(0, 0, m), Vector3(0, 0, -m)})
+        if (!(viewOf(p + d, pose) == centre))
+            return FloorView{false, false, false};
+    return centre;
+}
+
+// The floor colour for a view: the base pass plus each light that reaches it.
+RGBA expectedFloor(const FloorView& view) {
+    float c[3];
+    for (int i = 0; i < 3; ++i)
+        c[i] = test::kFloorLevel + (view.litA ? test::kDiffuseA[i] : 0.0f) + (view.litB ? test::kDiffuseB[i] : 0.0f);
+    const auto byte = [](float v) { return std::uint8_t(std::lround(std::fmin(std::fmax(v, 0.0f), 1.0f) * 255.0f)); };
+    return {byte(c[0]), byte(c[1]), byte(c[2]), 255};
+}
+
+// The arm as its ambient-pass program draws it: its colour in the scene's ambient light.
+RGBA expectedArm() {
+    const auto byte = [](float v) { return std::uint8_t(std::lround(v * test::kSceneAmbient * 255.0f)); };
+    return {byte(test::kArmColour[0]), byte(test::kArmColour[1]), byte(test::kArmColour[2]), 255};
+}
+
+bool near(const RGBA& a, const RGBA& b, int tolerance = kTolerance) {
+    return std::abs(a.r - b.r) <= tolerance && std::abs(a.g - b.g) <= tolerance && std::abs(a.b - b.b) <= tolerance;
+}
+
+int difference(const RGBA& a, const RGBA& b) { return std::abs(a.r - b.r) + std::abs(a.g - b.g) + std::abs(a.b - b.b); }
+
+struct Frame {
+    std::vector<RGBA> pixels;
+    RGBA at(int x, int y) const { return pixels[size_t(y) * kViewSize + size_t(x)]; }
+};
+
+// Everything the tests share: the working directory with the scene's files,
+// the scene read from it and the camera. Built by the first test.
+struct SharedScene {
+    std::string dir;
+    std::string previousDir;
+    Scene scene;
+    Camera camera;
+    bool ready = false;
+};
+
+SharedScene& shared() {
+    static SharedScene state;
+    return state;
+}
+
+class SceneGL : public test::GLFixture {
+protected:
+    SceneGL() : GLFixture(kViewSize, kViewSize) {}
+
+    static void TearDownTestSuite() {
+        SharedScene& s = shared();
+        currentCamera = nullptr;
+        if (!s.previousDir.empty() && ::chdir(s.previousDir.c_str()) != 0)
+            std::perror("chdir");
+        if (!s.dir.empty()) {
+            std::error_code ignored;
+            std::filesystem::remove_all(s.dir, ignored);
+        }
+    }
+
+    void SetUp() override {
+        GLFixture::SetUp();
+        if (HasFatalFailure())
+            return;
+        static const GLenum loaded = glewInit();
+        ASSERT_EQ(loaded, GLenum(GLEW_OK));
+        ASSERT_TRUE(GLEW_ARB_shader_objects && GLEW_ARB_vertex_buffer_object);
+        if (!shared().ready)
+            prepareScene();
+    }
+
+    void TearDown() override { EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR)); }
+
+    // Writes the sample into a fresh directory, makes it the working
+    // directory (with the particle sprite's images folder beside the models)
+    // and reads the description the way the city does.
+    static void prepareScene() {
+        SharedScene& s = shared();
+        char pattern[] = "/tmp/vantor-scene-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        s.dir = pattern;
+        ASSERT_TRUE(test::writeSampleScene(s.dir));
+        ASSERT_EQ(::symlink(VANTOR_DATA_DIR "/images", joinPath(s.dir, "images").c_str()), 0);
+        char cwd[4096];
+        ASSERT_NE(::getcwd(cwd, sizeof cwd), nullptr);
+        s.previousDir = cwd;
+        ASSERT_EQ(::chdir(s.dir.c_str()), 0);
+
+        lights().clear();
+        XMLFile description;
+        description.load("scene.xml");
+        XMLElement* sceneElement = description.findChild("scene");
+        XMLElement* properties = description.findChild("materialProperties");
+        ASSERT_TRUE(sceneElement && properties);
+        s.scene.readScene(*sceneElement);
+        MaterialManager::getInstance()->loadMaterialProperties(*properties);
+        ASSERT_EQ(s.scene.models.size, 3u);
+        ASSERT_EQ(lights().size, 2u);
+        const ArrayList<MaterialManager::MaterialShader>& programs = MaterialManager::getInstance()->shaders;
+        ASSERT_EQ(programs.size, 2u);
+        for (const MaterialManager::MaterialShader& entry : programs)
+            ASSERT_GT(entry.program, 0) << entry.name.c_str() << " did not load";
+        s.camera.viewMatrix = test::sampleView();
+        s.ready = true;
+    }
+
+    static Scene& scene() { return shared().scene; }
+
+    // Puts every player back at frame 0.
+    static void resetPose() {
+        for (ModelRef& ref : scene().models)
+            ref.player()->time = 0.0f;
+    }
+
+    // One frame as the city draws it: cleared buffers, depth test and back
+    // face culling on, the camera's projection and view, the scene with dt
+    // seconds of frame time and, when asked, the particles.
+    void renderFrame(double dt, bool glows, const char* shotName) {
+        glViewport(0, 0, kViewSize, kViewSize);
+        glDepthMask(GL_TRUE);
+        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+        glStencilMask(0xFF);
+        glClearColor(0, 0, 0, 1);
+        glClearDepth(1.0);
+        glClearStencil(0);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+        glEnable(GL_DEPTH_TEST);
+        glDepthFunc(GL_LEQUAL);
+        glEnable(GL_CULL_FACE);
+        glCullFace(GL_BACK);
+        glFrontFace(GL_CCW);
+        glDisable(GL_BLEND);
+        glShadeModel(GL_SMOOTH);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        const double h = double(test::kNearPlane) * double(test::kFrustumTangent);
+        glFrustum(-h, h, -h, h, double(test::kNearPlane), double(test::kFarPlane));
+        glMatrixMode(GL_MODELVIEW);
+        glLoadMatrixf(shared().camera.viewMatrix.m);
+
+        frameDelta = dt;
+        scene().renderScene();
+        if (glows) {
+            currentCamera = &shared().camera;
+            ParticleManager::getInstance()->render();
+        }
+        glFinish();
+        ASSERT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+        frame = readFrame();
+        saveShot(shotName);
+    }
+
+    static Frame readFrame() {
+        Frame f;
+        f.pixels.resize(size_t(kViewSize) * kViewSize);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(0, 0, kViewSize, kViewSize, GL_RGBA, GL_UNSIGNED_BYTE, f.pixels.data());
+        return f;
+    }
+
+    void saveShot(const char* name) const {
+        const char* dir = std::getenv("VANTOR_SCENE_SHOTS");
+        if (!dir || !*dir)
+            return;
+        const std::string path = std::string(dir) + "/" + name + ".ppm";
+        FILE* file = std::fopen(path.c_str(), "wb");
+        if (!file)
+            return;
+        std::fprintf(file, "P6\n%d %d\n255\n", kViewSize, kViewSize);
+        for (int y = kViewSize - 1; y >= 0; --y)
+            for (int x = 0; x < kViewSize; ++x) {
+                const RGBA p = frame.at(x, y);
+                const unsigned char rgb[3] = {p.r, p.g, p.b};
+                std::fwrite(rgb, 1, 3, file);
+            }
+        std::fclose(file);
+    }
+
+    // The window pixel where world point p lands (the camera of the sample).
+    static bool pixelOf(const Vector3& p, int& px, int& py) {
+        const Matrix4 view = test::sampleView();
+        const float* m = view.m;
+        const float x = m[0] * p.x + m[4] * p.y + m[8] * p.z + m[12];
+        const float y = m[1] * p.x + m[5] * p.y + m[9] * p.z + m[13];
+        const float z = m[2] * p.x + m[6] * p.y + m[10] * p.z + m[14];
+        if (z >= 0)
+            return false;
+        const float ndcX = x / (-z * test::kFrustumTangent), ndcY = y / (-z * test::kFrustumTangent);
+        px = int(std::floor((ndcX + 1) * 0.5f * kViewSize));
+        py = int(std::floor((ndcY + 1) * 0.5f * kViewSize));
+        return px >= 0 && px < kViewSize && py >= 0 && py < kViewSize;
+    }
+
+    RGBA pixelAt(const Vector3& p) const {
+        int px = 0, py = 0;
+        EXPECT_TRUE(pixelOf(p, px, py)) << p.x << ", " << p.y << ", " << p.z << " is outside the view";
+        return frame.at(std::clamp(px, 0, kViewSize - 1), std::clamp(py, 0, kViewSize - 1));
+    }
+
+    // Compares every stable, visible grid point of the floor with its
+    // prediction for the pose; reports the first mismatches. counts[a][b]
+    // counts the points checked with light A reaching them (a) and light B
+    // (b); boxShadows[box][light] the points in that box's shadow.
+    void checkFloor(const Pose& pose, bool lightBCastsShadows, int counts[2][2], int boxShadows[2][2]) {
+        int mismatches = 0;
+        for (float x = -gridHalf(); x <= gridHalf(); x += kGridStep)
+            for (float z = -gridHalf(); z <= gridHalf(); z += kGridStep) {
+                const Vector3 p(x, 0, z);
+                FloorView view = stableViewOf(p, pose);
+                if (!view.visible)
+                    continue;
+                if (!lightBCastsShadows)
+                    view.litB = true;
+                ++counts[view.litA][view.litB];
+                for (int box = 0; box < 2; ++box) {
+                    boxShadows[box][0] += segmentHitsBox(p, test::kLightA, test::kSampleBoxes[box]);
+                    boxShadows[box][1] += segmentHitsBox(p, test::kLightB, test::kSampleBoxes[box]);
+                }
+                const RGBA expected = expectedFloor(view);
+                const RGBA seen = pixelAt(p);
+                if (!near(seen, expected) && ++mismatches <= 8)
+                    ADD_FAILURE() << "floor (" << x << ", " << z << ") lit by A " << view.litA << ", by B "
+                                  << view.litB << ": " << seen << ", expected " << expected;
+            }
+        EXPECT_EQ(mismatches, 0);
+    }
+
+    static float gridHalf() { return test::kFloorHalf - kGridStep; }
+
+    Frame frame;
+};
+
+TEST_F(SceneGL, EachBoxCastsOneShadowPerLightThatLacksOnlyThatLightsColour) {
+    resetPose();
+    renderFrame(0.0, false, "shadows");
+    const Pose pose = poseAt(0.0f);
+
+    // Named points first: what each kind of floor point looks like.
+    struct Named {
+        const char* what;
+        Vector3 p;
+        bool litA, litB;
+    };
+    const Named named[] = {
+        {"behind box one from both lights: the base pass alone, not black", {90, 0, 0}, false, false},
+        {"in light A's shadow only: light B's colour on the base", {90, 0, 80}, false, true},
+        {"in light B's shadow only: light A's colour on the base", {90, 0, -80}, true, false},
+        {"between the lights and the boxes: both colours added", {-150, 0, 0}, true, true},
+    };
+    for (const Named& n : named) {
+        const FloorView view = stableViewOf(n.p, pose);
+        ASSERT_TRUE(view.visible && view.litA == n.litA && view.litB == n.litB) << n.what << ": the sample moved";
+        const RGBA seen = pixelAt(n.p);
+        EXPECT_TRUE(near(seen, expectedFloor(view))) << n.what << ": " << seen << ", expected " << expectedFloor(view);
+        EXPECT_GT(int(seen.r) + seen.g + seen.b, 3 * 40) << n.what;
+    }
+
+    // Then the whole floor against the rays.
+    int counts[2][2] = {}, boxShadows[2][2] = {};
+    checkFloor(pose, true, counts, boxShadows);
+    for (int a = 0; a < 2; ++a)
+        for (int b = 0; b < 2; ++b)
+            EXPECT_GE(counts[a][b], kMinSamplesPerKind) << "lit by A " << a << ", by B " << b;
+    for (int box = 0; box < 2; ++box)
+        for (int light = 0; light < 2; ++light)
+            EXPECT_GE(boxShadows[box][light], kMinSamplesPerShadow) << "box " << box << ", light " << light;
+}
+
+// A light without shadows is added like a shadowed one, only without the
+// stencil test: the floor keeps its base colour and light A's shadows, and
+// light B's colour is added everywhere.
+TEST_F(SceneGL, ALightWithoutShadowsAddsItsColourEverywhere) {
+    resetPose();
+    Light& b = lights()[1];
+    b.castShadows = false;
+    renderFrame(0.0, false, "unshadowed_b");
+    b.castShadows = true;
+    int counts[2][2] = {}, boxShadows[2][2] = {};
+    checkFloor(poseAt(0.0f), false, counts, boxShadows);
+    EXPECT_GE(counts[0][1], kMinSamplesPerKind);
+    EXPECT_GE(counts[1][1], kMinSamplesPerKind);
+}
+
+TEST_F(SceneGL, GlowsShineAtTheLightsInTheirColours) {
+    resetPose();
+    renderFrame(0.0, false, "no_glows");
+    const Frame before = frame;
+    renderFrame(0.0, true, "glows");
+    const Frame after = frame;
+    struct Glow {
+        const char* what;
+        Vector3 at;
+    };
+    for (const Glow& g : {Glow{"light A", test::kLightA}, Glow{"light B", test::kLightB}}) {
+        int px = 0, py = 0;
+        ASSERT_TRUE(pixelOf(g.at, px, py)) << g.what;
+        const RGBA was = before.at(px, py), is = after.at(px, py);
+        EXPECT_GT(difference(is, was), 100) << g.what << ": " << was << " became " << is;
+        EXPECT_TRUE(is.r >= 220 && is.g >= 220 && is.b >= 220) << g.what << ": " << is;
+    }
+    // Far from both lights nothing changed.
+    int px = 0, py = 0;
+    ASSERT_TRUE(pixelOf(Vector3(300, 0, 300), px, py));
+    EXPECT_LE(difference(after.at(px, py), before.at(px, py)), 1);
+
+    // On black, a glow has its light's colour: twice the diffuse colour
+    // plus 0.3, clamped, at the sprite's white centre.
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glMatrixMode(GL_MODELVIEW);
+    ParticleManager::getInstance()->render();
+    frame = readFrame();
+    saveShot("glows_alone");
+    const RGBA expectA{255, 128, 128, 255}, expectB{128, 128, 255, 255};
+    for (const auto& [light, expected] : {std::pair{test::kLightA, expectA}, std::pair{test::kLightB, expectB}}) {
+        const RGBA seen = pixelAt(light);
+        EXPECT_TRUE(near(seen, expected, 12)) << seen << ", expected " << expected;
+    }
+}
+
+TEST_F(SceneGL, TheFigureTakesAnotherPoseAfterOneSecond) {
+    resetPose();
+    renderFrame(0.0, false, "pose_0");
+    const Frame hanging = frame;
+    AnimationPlayer* player = scene().models[2].player();
+    EXPECT_FLOAT_EQ(player->time, 0.0f);
+    // The arm hangs beside the torso: from above only its top end shows,
+    // drawn by the ambient pass since it is not lit per light.
+    const RGBA armTop = pixelAt(Vector3(221, 110, 250));
+    EXPECT_TRUE(near(armTop, expectedArm())) << armTop << ", expected " << expectedArm();
+
+    renderFrame(1.0, false, "pose_30");
+    EXPECT_FLOAT_EQ(player->time, 30.0f);
+    // Thirty frames on, the arm points along +x with the hand at its end.
+    for (float x : {250.0f, 280.0f}) {
+        int px = 0, py = 0;
+        ASSERT_TRUE(pixelOf(Vector3(x, test::armAt(90.0f).max.y, 250), px, py));
+        const RGBA before = hanging.at(px, py), now = frame.at(px, py);
+        EXPECT_GT(difference(before, now), 100) << "x " << x << ": " << before << " became " << now;
+        EXPECT_TRUE(near(now, expectedArm())) << "x " << x << ": " << now << ", expected " << expectedArm();
+    }
+    // The hand, a shadow-casting bone under the shoulder, went with the arm.
+    const SampleBox hand = test::handAt(90.0f);
+    int px = 0, py = 0;
+    ASSERT_TRUE(pixelOf((hand.min + hand.max) * 0.5f + Vector3(0, test::kHandHalf, 0), px, py));
+    EXPECT_GT(difference(hanging.at(px, py), frame.at(px, py)), 30)
+        << hanging.at(px, py) << " became " << frame.at(px, py);
+    int changed = 0;
+    for (size_t i = 0; i < frame.pixels.size(); ++i)
+        changed += difference(frame.pixels[i], hanging.pixels[i]) > 3 * kTolerance;
+    EXPECT_GT(changed, 100);
+}
+
+TEST_F(SceneGL, AFrameLeavesTheLightsSetUpAndTheEyeAndLastLightPublished) {
+    resetPose();
+    renderFrame(0.0, false, "state");
+    const Matrix4 view = test::sampleView();
+    struct Expected {
+        GLenum id;
+        Vector3 at;
+        const float* diffuse;
+        float constant, quadratic;
+    };
+    const Expected expected[] = {
+        {GL_LIGHT0, test::kLightA, test::kDiffuseA, 1.0f, 0.0f},
+        {GL_LIGHT1, test::kLightB, test::kDiffuseB, 0.5f, 1.0f / (test::kLightBRange * test::kLightBRange * 0.2f)},
+    };
+    for (const Expected& e : expected) {
+        SCOPED_TRACE(e.id == GL_LIGHT0 ? "light A" : "light B");
+        // Positions are kept in eye space: the world position seen through the camera.
+        Vector3 eyeSpace = e.at;
+        view.transformPoint(eyeSpace);
+        float v[4] = {};
+        glGetLightfv(e.id, GL_POSITION, v);
+        EXPECT_NEAR(v[0], eyeSpace.x, 0.01f);
+        EXPECT_NEAR(v[1], eyeSpace.y, 0.01f);
+        EXPECT_NEAR(v[2], eyeSpace.z, 0.01f);
+        EXPECT_EQ(v[3], 1.0f);
+        glGetLightfv(e.id, GL_DIFFUSE, v);
+        for (int i = 0; i < 3; ++i)
+            EXPECT_FLOAT_EQ(v[i], e.diffuse[i]);
+        glGetLightfv(e.id, GL_SPECULAR, v);
+        EXPECT_EQ(v[0] + v[1] + v[2], 0.0f);
+        // The ambient pass put light 0's ambient back to black; the others keep the light passes' -0.5.
+        glGetLightfv(e.id, GL_AMBIENT, v);
+        const float ambient = e.id == GL_LIGHT0 ? 0.0f : -0.5f;
+        EXPECT_TRUE(v[0] == ambient && v[1] == ambient && v[2] == ambient && v[3] == 1.0f)
+            << v[0] << " " << v[1] << " " << v[2] << " " << v[3];
+        glGetLightfv(e.id, GL_CONSTANT_ATTENUATION, v);
+        EXPECT_FLOAT_EQ(v[0], e.constant);
+        glGetLightfv(e.id, GL_QUADRATIC_ATTENUATION, v);
+        EXPECT_NEAR(v[0], e.quadratic, 1e-9f);
+        glGetLightfv(e.id, GL_LINEAR_ATTENUATION, v);
+        EXPECT_EQ(v[0], 0.0f);
+        // Whether the light is still enabled is not checked: Mesa 22.3's
+        // glPopAttrib(GL_ENABLE_BIT) leaves the GL_LIGHTi enables as they are.
+    }
+    EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
+    EXPECT_FALSE(glIsEnabled(GL_STENCIL_TEST));
+    EXPECT_FALSE(glIsEnabled(GL_BLEND));
+
+    ParamDatabase* params = ParamDatabase::getInstance();
+    const Vector4 eye = params->vectors.getValue("eyePosition").value;
+    EXPECT_NEAR(eye.x, test::kEye.x, 0.01f);
+    EXPECT_NEAR(eye.y, test::kEye.y, 0.01f);
+    EXPECT_NEAR(eye.z, test::kEye.z, 0.01f);
+    EXPECT_EQ(eye.w, 1.0f);
+    const Vector4 last = params->vectors.getValue("lightPosition").value;
+    EXPECT_TRUE(last.x == test::kLightB.x && last.y == test::kLightB.y && last.z == test::kLightB.z && last.w == 1.0f);
+    EXPECT_FLOAT_EQ(params->vectors.getValue("lightDiffuse").value.z, test::kDiffuseB[2]);
+    const Matrix4 published = params->matrices.getValue("eyeModelview").value;
+    for (int i = 0; i < 16; ++i)
+        EXPECT_NEAR(published.m[i], view.m[i], 1e-4f) << i;
+}
+
+TEST_F(SceneGL, ModelFilesThatDoNotLoadAreLeftOut) {
+    const std::string& dir = shared().dir;
+    const ArrayList<unsigned char> floorBytes = test::writeBytes(test::makeFloorModel());
+    ASSERT_TRUE(test::writeFile(joinPath(dir, "models/broken.v3d"), floorBytes.data, floorBytes.size / 2));
+    std::vector<unsigned char> wrongSignature(floorBytes.begin(), floorBytes.end());
+    wrongSignature[5] = '2';
+    ASSERT_TRUE(test::writeFile(joinPath(dir, "models/signature.v3d"), wrongSignature.data(), wrongSignature.size()));
+    ASSERT_TRUE(test::writeFile(joinPath(dir, "models/empty.v3d"), "", 0));
+
+    struct Row {
+        const char* filename;
+        int meshes; // 0: the file does not load
+    };
+    const Row rows[] = {
+        {"models\\floor.v3d", 1},   {"models\\missing.v3d", 0},  {"models/boxes.v3d", 2}, {"models\\broken.v3d", 0},
+        {"models\\signature.v3d", 0}, {"models\\empty.v3d", 0}, {"", 0},                  {"models\\figure.v3d", 4},
+    };
+    std::string xml = "<scene>";
+    for (const Row& row : rows)
+        xml += std::string("<model filename=\"") + row.filename + "\"/>";
+    xml += "</scene>";
+    XMLFile element;
+    element.parse(String(xml.c_str()), "model rows");
+    const unsigned lightsBefore = lights().size;
+    Scene loaded;
+    loaded.readScene(element);
+
+    EXPECT_EQ(lights().size, lightsBefore);
+    std::vector<int> expected, got;
+    for (const Row& row : rows)
+        if (row.meshes)
+            expected.push_back(row.meshes);
+    for (const ModelRef& ref : loaded.models) {
+        EXPECT_NE(ref.modelIndex, 0);
+        got.push_back(int(ModelManager::getInstance()->getModel(ref)->meshes.size));
+    }
+    EXPECT_EQ(got, expected);
+}
+
+} // namespace

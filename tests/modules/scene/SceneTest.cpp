@@ -1,0 +1,200 @@
+// Reading lights and scene descriptions without GL: tables of "light" and
+// "scene" elements, well formed and malformed, each with the light list,
+// positions, attenuation, colours and glow it must give; and the light list's
+// limit of eight. Model files need the GL edge of the loader, so the rows
+// with "model" elements live in the GL tests.
+#include "modules/particles/ParticleManager.h"
+#include "modules/scene/Light.h"
+#include "modules/scene/Scene.h"
+#include "modules/xml/XMLFile.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace Vantor;
+
+namespace {
+
+// Parses text as one root element.
+void parse(XMLFile& file, const std::string& text) { file.parse(String(text.c_str()), "test description"); }
+
+struct LightRow {
+    const char* what;
+    const char* xml;
+    float x, y, z;
+    bool castShadows;
+    float range;
+    double quadratic, linear, constant;
+    float diffuse[4];
+    float glow[4];
+};
+
+const LightRow lightRows[] = {
+    {"no position: the default place", "<light/>", 1, 2, 0.7f, true, 0, 0, 0, 1, {1, 1, 1, 1}, {1, 1, 1, 1}},
+    {"w = 0 is a direction, placed far away", "<light><position x=\"1\" y=\"0\" z=\"0\" w=\"0\"/></light>",
+     1000000, 0, 0, true, 0, 0, 0, 1, {1, 1, 1, 1}, {1, 1, 1, 1}},
+    {"w = 2 divides x, y, z", "<light><position x=\"4\" w=\"2\"/></light>", 2, 1, 0.35f, true, 0, 0, 0, 1,
+     {1, 1, 1, 1}, {1, 1, 1, 1}},
+    {"w = 1 leaves the position", "<light><position x=\"-3\" y=\"0\" z=\"9.5\" w=\"1\"/></light>", -3, 0, 9.5f, true,
+     0, 0, 0, 1, {1, 1, 1, 1}, {1, 1, 1, 1}},
+    {"text for numbers gives the defaults",
+     "<light castShadows=\"false\" range=\"abc\"><position x=\"abc\" y=\".\" z=\"-0\" w=\"w\"/></light>", 1, 2, 0.7f,
+     true, 0, 0, 0, 1, {1, 1, 1, 1}, {1, 1, 1, 1}},
+    {"castShadows 0 gives no shadows", "<light castShadows=\"0\"/>", 1, 2, 0.7f, false, 0, 0, 0, 1, {1, 1, 1, 1},
+     {1, 1, 1, 1}},
+    {"castShadows 0.5 reads as the integer 0", "<light castShadows=\"0.5\"/>", 1, 2, 0.7f, false, 0, 0, 0, 1,
+     {1, 1, 1, 1}, {1, 1, 1, 1}},
+    {"castShadows -1 is non-zero", "<light castShadows=\"-1\"/>", 1, 2, 0.7f, true, 0, 0, 0, 1, {1, 1, 1, 1},
+     {1, 1, 1, 1}},
+    {"range 10 attenuates", "<light range=\"10\"/>", 1, 2, 0.7f, true, 10, 0.05, 0, 0.5, {1, 1, 1, 1}, {1, 1, 1, 1}},
+    {"range 0 keeps GL's attenuation", "<light range=\"0\"/>", 1, 2, 0.7f, true, 0, 0, 0, 1, {1, 1, 1, 1},
+     {1, 1, 1, 1}},
+    {"colours: missing attributes are 1, the glow is 2c + 0.3 clamped",
+     "<light><diffuse r=\"0.25\" g=\"x\" b=\"-1\" a=\"0.2\"/><specular r=\"0\"/></light>", 1, 2, 0.7f, true, 0, 0, 0,
+     1, {0.25f, 1, -1, 0.2f}, {0.8f, 1, 0, 0.4f}},
+    {"unknown children are ignored",
+     "<light><colour r=\"0\"/><position x=\"5\"/><position x=\"6\"/><shadow castShadows=\"0\"/></light>", 5, 2, 0.7f,
+     true, 0, 0, 0, 1, {1, 1, 1, 1}, {1, 1, 1, 1}},
+};
+
+TEST(ReadLight, RowsOfLightElements) {
+    for (const LightRow& row : lightRows) {
+        SCOPED_TRACE(row.what);
+        XMLFile element;
+        parse(element, row.xml);
+        const Light light = readLight(element);
+        EXPECT_FLOAT_EQ(light.position.x, row.x);
+        EXPECT_FLOAT_EQ(light.position.y, row.y);
+        EXPECT_FLOAT_EQ(light.position.z, row.z);
+        EXPECT_EQ(light.position.w, 1.0f);
+        EXPECT_EQ(light.castShadows, row.castShadows);
+        EXPECT_EQ(light.range, row.range);
+        EXPECT_NEAR(light.quadraticAttenuation, row.quadratic, 1e-9);
+        EXPECT_EQ(light.linearAttenuation, row.linear);
+        EXPECT_EQ(light.constantAttenuation, row.constant);
+        for (int i = 0; i < 4; ++i)
+            EXPECT_FLOAT_EQ(light.diffuse[i], row.diffuse[i]) << i;
+        ASSERT_NE(light.glow, nullptr);
+        EXPECT_FLOAT_EQ(light.glow->position.x, row.x);
+        EXPECT_FLOAT_EQ(light.glow->position.y, row.y);
+        EXPECT_FLOAT_EQ(light.glow->position.z, row.z);
+        EXPECT_EQ(light.glow->size, kLightGlowSize);
+        for (int i = 0; i < 4; ++i)
+            EXPECT_FLOAT_EQ(light.glow->colour[i], row.glow[i]) << i;
+        // The glow stands still and lives for ever.
+        EXPECT_EQ(light.glow->lifeDecay, 0.0f);
+        EXPECT_FALSE(light.glow->gravity || light.glow->orbit || light.glow->accelerate);
+    }
+}
+
+TEST(ReadLight, MissingColourElementsAreWhite) {
+    float colour[4] = {0, 0, 0, 0};
+    readColour(nullptr, colour);
+    for (float c : colour)
+        EXPECT_EQ(c, 1.0f);
+}
+
+struct SceneRow {
+    const char* what;
+    std::string xml;
+    float ambient[4];
+    unsigned lightCount;
+    // x of each listed light, in order (the rows place them by x).
+    std::vector<float> lightX;
+    std::vector<bool> shadows;
+};
+
+std::string nineLights() {
+    std::string xml = "<scene>";
+    for (int i = 1; i <= 9; ++i)
+        xml += "<light castShadows=\"" + std::to_string(i % 2) + "\"><position x=\"" + std::to_string(i) +
+               "\"/></light>";
+    return xml + "</scene>";
+}
+
+TEST(ReadScene, RowsOfSceneElements) {
+    const SceneRow rows[] = {
+        {"an empty scene: white ambient, no lights", "<scene/>", {1, 1, 1, 1}, 0, {}, {}},
+        {"no ambient is white", "<scene><light/></scene>", {1, 1, 1, 1}, 1, {1}, {true}},
+        {"a partial ambient", "<scene><ambient r=\"0.1\" g=\"abc\" b=\"0\"/></scene>", {0.1f, 1, 0, 1}, 0, {}, {}},
+        {"unknown elements are ignored, lights keep their order",
+         "<scene><fog density=\"2\"/><ambient r=\"0.5\" g=\"0.5\" b=\"0.5\" a=\"0.5\"/><lamp/>"
+         "<light><position x=\"3\"/></light><models/><light castShadows=\"0\"><position x=\"4\"/></light></scene>",
+         {0.5f, 0.5f, 0.5f, 0.5f},
+         2,
+         {3, 4},
+         {true, false}},
+        {"nine lights give the first eight", nineLights(), {1, 1, 1, 1}, 8, {1, 2, 3, 4, 5, 6, 7, 8},
+         {true, false, true, false, true, false, true, false}},
+    };
+    for (const SceneRow& row : rows) {
+        SCOPED_TRACE(row.what);
+        lights().clear();
+        XMLFile element;
+        parse(element, row.xml);
+        Scene scene;
+        scene.readScene(element);
+        for (int i = 0; i < 4; ++i)
+            EXPECT_FLOAT_EQ(scene.ambient[i], row.ambient[i]) << i;
+        EXPECT_EQ(scene.models.size, 0u);
+        ASSERT_EQ(lights().size, row.lightCount);
+        for (unsigned i = 0; i < row.lightCount; ++i) {
+            EXPECT_EQ(lights()[i].index, int(i));
+            EXPECT_FLOAT_EQ(lights()[i].position.x, row.lightX[i]);
+            EXPECT_EQ(lights()[i].castShadows, row.shadows[i]);
+        }
+    }
+    lights().clear();
+}
+
+TEST(AddLight, ListsCopiesWithTheirPlaceAsIndexUpToEight) {
+    lights().clear();
+    Light light;
+    light.index = 5;
+    light.range = 3;
+    for (int i = 0; i < kMaxLights + 2; ++i) {
+        light.diffuse[0] = float(i);
+        EXPECT_EQ(addLight(light), i < kMaxLights ? i : kMaxLights - 1) << i;
+    }
+    ASSERT_EQ(lights().size, unsigned(kMaxLights));
+    for (int i = 0; i < kMaxLights; ++i) {
+        EXPECT_EQ(lights()[unsigned(i)].index, i);
+        EXPECT_EQ(lights()[unsigned(i)].diffuse[0], float(i)) << "the later lights were dropped";
+        EXPECT_EQ(lights()[unsigned(i)].range, 3.0f);
+    }
+    EXPECT_EQ(light.index, 5) << "the caller's light is not changed";
+
+    // A copy takes everything but the index.
+    Light copy;
+    copy.index = 2;
+    copy = lights()[6];
+    EXPECT_EQ(copy.index, 2);
+    EXPECT_EQ(copy.diffuse[0], 6.0f);
+    const Light constructed(lights()[7]);
+    EXPECT_EQ(constructed.index, 0);
+    lights().clear();
+}
+
+TEST(SetPosition, MovesTheLightAndItsGlow) {
+    XMLFile element;
+    parse(element, "<light><position x=\"1\" y=\"1\" z=\"1\" w=\"4\"/></light>");
+    Light light = readLight(element);
+    ASSERT_NE(light.glow, nullptr);
+    light.setPosition(10, -20, 30);
+    EXPECT_EQ(light.position.x, 10.0f);
+    EXPECT_EQ(light.position.y, -20.0f);
+    EXPECT_EQ(light.position.z, 30.0f);
+    EXPECT_EQ(light.position.w, 1.0f);
+    EXPECT_EQ(light.glow->position.x, 10.0f);
+    EXPECT_EQ(light.glow->position.y, -20.0f);
+    EXPECT_EQ(light.glow->position.z, 30.0f);
+
+    Light bare;
+    bare.setPosition(1, 2, 3);
+    EXPECT_EQ(bare.position.z, 3.0f);
+    EXPECT_EQ(bare.glow, nullptr);
+}
+
+} // namespace
