@@ -52,11 +52,16 @@ App::~App() {
 void App::initGL(int width, int height, int depthBits, int colourBits, bool fullscreen) {
     GLWindow* glWindow = GLWindow::getInstance();
     quit = !glWindow->create(windowName, width, height, colourBits, depthBits, fullscreen, true, 0);
+    if (quit)
+        exitCode = exitFailure; // the window's own box has told why
 
-    GLenum loaded = glewInit();
-    if (loaded != GLEW_OK)
-        showMessage("Extension loading failed\nGLeeInit error: %s",
-                    reinterpret_cast<const char*>(glewGetErrorString(loaded)));
+    // Without a window there is no context to load extensions from or set state in.
+    if (!quit) {
+        GLenum loaded = glewInit();
+        if (loaded != GLEW_OK)
+            showMessage("Extension loading failed\nGLeeInit error: %s",
+                        reinterpret_cast<const char*>(glewGetErrorString(loaded)));
+    }
 
     Overlay2D::getInstance()->setSize(width, height);
     currentCamera = new OrbitalCamera;
@@ -87,10 +92,13 @@ void App::run(void* hInstance, void* hPrevInstance, char* cmdLine, int cmdShow, 
     previousInstance = hPrevInstance;
     commandLine = cmdLine;
     showCommand = cmdShow;
+    GLWindow* glWindow = GLWindow::getInstance();
+    // Plug-ins, the scratch texture and the frame all need a GL context: with
+    // no window the program only shuts down.
+    if (!glWindow->created)
+        return;
     try {
-        GLWindow* glWindow = GLWindow::getInstance();
-        if (glWindow->created)
-            glWindow->resize(width, height, colourBits, requestedBits, fullscreen);
+        glWindow->resize(width, height, colourBits, requestedBits, fullscreen);
         Overlay2D::getInstance()->setSize(width, height);
         PluginManager::getInstance()->initAll();
         initialised = true;
@@ -114,6 +122,7 @@ void App::mainLoop() {
         if (platform::peekMessage(msg)) {
             if (msg.message == platform::WM_QUIT) {
                 quit = true;
+                exitCode = int(msg.wParam);
             } else {
                 platform::translateMessage(msg);
                 platform::dispatchMessage(msg);
@@ -139,10 +148,14 @@ void App::mainLoop() {
 }
 
 int App::shutdown() {
-    PluginManager::getInstance()->shutdownAll();
-    TextureManager::getInstance()->deleteAll();
-    GLWindow::getInstance()->destroy();
-    return int(msg.wParam);
+    GLWindow* glWindow = GLWindow::getInstance();
+    // Without a window run started no plug-in and made no texture.
+    if (glWindow->created) {
+        PluginManager::getInstance()->shutdownAll();
+        TextureManager::getInstance()->deleteAll();
+    }
+    glWindow->destroy();
+    return exitCode;
 }
 
 String App::fatalErrorText(const Exception& e) {
@@ -156,6 +169,7 @@ String App::fatalErrorText(const Exception& e) {
 void App::fatalError(const Exception& e) {
     String text = fatalErrorText(e);
     quit = true;
+    exitCode = exitFailure;
     // Logged and flushed before the box, so the text survives a process
     // killed while the box is open.
     log->printString(text);

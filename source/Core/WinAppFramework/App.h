@@ -4,7 +4,9 @@
 // constructor opens "log.txt", the window and the GL context. run() sizes the
 // window, initialises the plug-ins and runs the main loop until the window is
 // closed, quit is set or an Exception escapes; shutdown() then takes
-// everything down in order and gives the exit code.
+// everything down in order and gives the exit code. When the window cannot be
+// created the App starts with quit set and no GL context: run then touches
+// neither GL nor the plug-ins, and the exit code is exitFailure.
 #pragma once
 
 #include "Core/ArrayList.h"
@@ -26,6 +28,8 @@ public:
     static constexpr int startHeight = 480;
     static constexpr int startDepthBits = 24;
     static constexpr int startColourBits = 32;
+    // The exit code after a fatal error or a window that could not be created.
+    static constexpr int exitFailure = 1;
 
     bool initialised = false;
     bool quit = false;
@@ -38,6 +42,10 @@ public:
     Timer timer{false};
     int frameCount = 0;
     DebugLog* log = nullptr;
+    // What shutdown returns: the code of the WM_QUIT that ended the loop,
+    // exitFailure once a fatal error was reported or the window could not be
+    // created, 0 otherwise (the loop ended by quit).
+    int exitCode = 0;
 
     App();
     virtual ~App();
@@ -49,9 +57,10 @@ public:
     void run(void* hInstance, void* hPrevInstance, char* cmdLine, int cmdShow, int width, int height,
              int colourBits, int requestedBits, bool fullscreen);
     void mainLoop();
-    // Shuts the plug-ins down and destroys the window; returns the exit code.
+    // Shuts the plug-ins down and destroys the window; returns exitCode.
     int shutdown();
-    // Ends the loop, logs the error's text and shows it in a box.
+    // Ends the loop, logs the error's text, shows it in a box and makes the
+    // exit code exitFailure.
     void fatalError(const Exception& e);
     // The text fatalError shows: the message, then the function, file and line.
     static String fatalErrorText(const Exception& e);

@@ -83,7 +83,10 @@ int messageBox(Window* owner, const char* text, const char* caption, unsigned ty
     box.message = text;
 
     int answer = -1;
-    if (SDL_ShowMessageBox(&box, &answer) != 0) {
+    setCloseSignalsDefault(true);
+    const int shown = SDL_ShowMessageBox(&box, &answer);
+    setCloseSignalsDefault(false);
+    if (shown != 0) {
         int fallback = (type & buttonsMask) == MB_YESNO ? IDNO : IDOK;
         std::fprintf(stderr, "%s: %s\n(no message box could be shown: %s; answered %s)\n", caption, text,
                      SDL_GetError(), fallback == IDNO ? "No" : "OK");

@@ -10,7 +10,8 @@
 //   mouse buttons   wParam MK_* flags, lParam MAKELPARAM(client x, client y) from the top-left
 //   WM_MOUSEWHEEL   HIWORD(wParam) signed delta in WHEEL_DELTA units, LOWORD(wParam) MK_* flags,
 //                   lParam MAKELPARAM(screen x, screen y)
-//   WM_CLOSE        the window's close button (a WM_DELETE_WINDOW request)
+//   WM_CLOSE        the window's close button (a WM_DELETE_WINDOW request), or SIGINT or SIGTERM
+//                   once video is running (addressed to the newest window)
 //   WM_QUIT         wParam the exit code given to postQuitMessage
 #pragma once
 

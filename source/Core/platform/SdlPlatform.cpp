@@ -1,6 +1,11 @@
 // SDL's video subsystem is started on the first call that needs a display
 // (a window, the cursor position) and shut down at process exit; nothing in
 // this layer ever ends the process itself.
+//
+// Only drivers that put a window on a screen are used: left to itself SDL
+// falls back to its offscreen or dummy driver when no display can be opened,
+// and the program would then run unseen until killed. A driver the user names
+// in SDL_VIDEODRIVER is used as named.
 #include "Core/platform/SdlPlatform.h"
 
 #include <cstdlib>
@@ -9,6 +14,9 @@ namespace Vantor::platform {
 
 namespace {
 
+// Tried in this order.
+const char* const displayVideoDrivers = "x11,wayland";
+
 void shutdownVideo() { SDL_Quit(); }
 
 } // namespace
@@ -16,8 +24,11 @@ void shutdownVideo() { SDL_Quit(); }
 bool initVideo() {
     if (SDL_WasInit(SDL_INIT_VIDEO))
         return true;
-    // Signals keep their default effect: SDL would turn SIGINT and SIGTERM
-    // into a quit event that nobody reads while a message box is up.
+    const char* chosen = std::getenv(SDL_HINT_VIDEODRIVER);
+    if (!chosen || !*chosen)
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, displayVideoDrivers);
+    // SDL's own handlers would turn SIGINT and SIGTERM into a quit event; the
+    // message queue's handlers turn them into a close of the window instead.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     // A closing window is reported once, as WM_CLOSE; the application decides.
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
@@ -30,6 +41,7 @@ bool initVideo() {
     }
     SDL_StartTextInput();
     applyCursorVisibility();
+    catchCloseSignals();
     return true;
 }
 

@@ -39,4 +39,13 @@ void discardMessages(Window* window);
 // Applies the cursor display counter to SDL (called once video is running).
 void applyCursorVisibility();
 
+// From now on SIGINT and SIGTERM close the newest window: their handlers only
+// note the signal, and the message queue turns it into a WM_CLOSE (see
+// Messages.cpp). Signals ignored at the time keep being ignored.
+void catchCloseSignals();
+// While true, SIGINT and SIGTERM have their default effect again (message
+// boxes set it while they wait, since nothing reads the queue then); a signal
+// noted before still arrives as its WM_CLOSE.
+void setCloseSignalsDefault(bool useDefault);
+
 } // namespace Vantor::platform

@@ -123,10 +123,20 @@ ImageError Image::readBMP(FILE* stream) {
         return ImageError::badDimensions;
     const int remainder = rowBytes % bmpRowAlignment;
     const int stride = rowBytes + (remainder ? bmpRowAlignment - remainder : 0);
+    // Rows are padded to the alignment, but some writers end the file right
+    // after the last row's pixels. The padding of that row is read when the
+    // stream holds it (so that a reader of an embedded image stops after it)
+    // and not required otherwise.
     long pixelEnd = 0;
     if (__builtin_mul_overflow(long(stride), long(bmpHeight), &pixelEnd) ||
-        __builtin_add_overflow(pixelEnd, long(pixelOffset), &pixelEnd) || pixelEnd > available)
+        __builtin_add_overflow(pixelEnd, long(pixelOffset), &pixelEnd))
         return ImageError::truncatedPixels;
+    int lastRowBytes = stride;
+    if (pixelEnd > available) {
+        lastRowBytes = rowBytes;
+        if (pixelEnd - (stride - rowBytes) > available)
+            return ImageError::truncatedPixels;
+    }
 
     Image read;
     if (!read.allocate(pixelBytes, bmpWidth, bmpHeight))
@@ -138,7 +148,8 @@ ImageError Image::readBMP(FILE* stream) {
     row.resize(unsigned(stride));
     unsigned char* to = read.data;
     for (int y = 0; y < bmpHeight; ++y) {
-        if (std::fread(row.data, 1, size_t(stride), stream) != size_t(stride))
+        const size_t rowSize = size_t(y + 1 < bmpHeight ? stride : lastRowBytes);
+        if (std::fread(row.data, 1, rowSize, stream) != rowSize)
             return ImageError::truncatedPixels;
         // Colours are stored B,G,R; a 32-bit pixel's fourth byte is its alpha
         // and stays last, so B,G,R,A becomes R,G,B,A.

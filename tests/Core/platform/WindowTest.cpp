@@ -1,6 +1,8 @@
 // Windows and contexts on the display: the buffers granted, what reaches the
-// framebuffer, outer rectangles and display modes. Runs under the virtual
-// display, which has no window manager and so no window frames.
+// framebuffer, outer rectangles, display modes, and the signals that close a
+// window. Runs under the virtual display, which has no window manager and so
+// no window frames.
+#include "Core/platform/Messages.h"
 #include "Core/platform/Window.h"
 
 #include "GLFixture.h"
@@ -8,6 +10,8 @@
 
 #include <GL/gl.h>
 #include <gtest/gtest.h>
+
+#include <csignal>
 
 using namespace Vantor::platform;
 using Vantor::test::GLFixture;
@@ -133,6 +137,34 @@ TEST_F(SharedContext, MultisampledWindowsGetTheirSamples) {
     EXPECT_EQ(contextAttribute(window, "samplebuffers"), 1);
     EXPECT_EQ(contextAttribute(window, "samples"), 4);
     destroyWindow(window);
+}
+
+// Once a window is open, SIGINT and SIGTERM close it as its close button does;
+// a second signal before the queue has been read ends the process.
+TEST_F(SharedContext, InterruptAndTerminateSignalsArriveAsOneWmClose) {
+    auto closes = [] {
+        int count = 0;
+        MSG msg;
+        while (peekMessage(msg))
+            if (msg.message == WM_CLOSE) {
+                EXPECT_EQ(msg.hwnd, window());
+                ++count;
+            }
+        return count;
+    };
+    EXPECT_EQ(closes(), 0);
+    for (int signal : {SIGTERM, SIGINT, SIGTERM}) {
+        ASSERT_EQ(std::raise(signal), 0);
+        EXPECT_EQ(closes(), 1) << "signal " << signal;
+    }
+
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            std::raise(SIGTERM);
+            std::raise(SIGTERM);
+        },
+        testing::KilledBySignal(SIGTERM), "");
 }
 
 TEST(Windows, OuterRectangleFollowsSetWindowPos) {

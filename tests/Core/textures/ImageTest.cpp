@@ -178,7 +178,8 @@ TEST(BMPReader, RejectsEachBrokenFileWithItsError) {
         {"pixel offset INT_MAX", [] { return bmpWith(bmpPixelOffsetField, INT_MAX); },
          ImageError::truncatedPixels},
         {"no pixels", [] { return firstBytes(bmpHeadersSize); }, ImageError::truncatedPixels},
-        {"last row short by one byte", [] { return shortened(validBMP(), 1); }, ImageError::truncatedPixels},
+        {"last row without its padding, short by one more byte", [] { return shortened(validBMP(), 4); },
+         ImageError::truncatedPixels},
         {"one row missing", [] { return shortened(validBMP(), 12); }, ImageError::truncatedPixels},
         {"largest sides, few bytes",
          [] {
@@ -205,6 +206,29 @@ TEST(BMPReader, RejectsEachBrokenFileWithItsError) {
         // A failed read leaves the previous image untouched.
         EXPECT_EQ(imagePixels(image), (Bytes{1, 2, 3, 4, 5, 6}));
         EXPECT_EQ(image.width, 2);
+    }
+}
+
+// Some writers leave out the padding after the last row; the pixels are all there.
+TEST(BMPReader, ReadsAFileThatEndsWithoutTheLastRowsPadding) {
+    const Bytes grey = {0, 100, 200, 1, 2, 3};
+    const struct {
+        const char* what;
+        Bytes file;
+        Bytes pixels;
+    } cases[] = {
+        {"24 bits, 1 of 3 padding bytes left out", shortened(validBMP(), 1), rgb3x2},
+        {"24 bits, all 3 left out", shortened(validBMP(), 3), rgb3x2},
+        {"8 bits, its 1 padding byte left out", shortened(makeBMP(3, 2, 8, grey), 1), grey},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Image image;
+        const ImageError error = readBMP(c.file, image);
+        ASSERT_EQ(error, ImageError::none) << describeImageError(error);
+        EXPECT_EQ(image.width, 3);
+        EXPECT_EQ(image.height, 2);
+        EXPECT_EQ(imagePixels(image), c.pixels);
     }
 }
 
