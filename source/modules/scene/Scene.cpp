@@ -2,6 +2,8 @@
 // models of the "scene" element.
 #include "modules/scene/Scene.h"
 
+#include "Core/WinAppFramework/App.h"
+#include "Core/WinAppFramework/DebugLog.h"
 #include "Core/WinAppFramework/Exception.h"
 #include "modules/scene/Light.h"
 #include "modules/xml/XMLFile.h"
@@ -18,7 +20,11 @@ void Scene::readScene(XMLElement& sceneElement) {
             ModelRef ref = ModelManager::getInstance()->load(model->getAttrib("filename").c_str(), 0);
             if (ref.modelIndex != 0)
                 models.add(ref);
-        } catch (const Exception&) {
+        } catch (const Exception& e) {
+            if (Singleton<App>::exists() && App::getInstance()->log) {
+                App::getInstance()->log->print("Model %s left out of the scene:", model->getAttrib("filename").c_str());
+                App::getInstance()->log->printString(e.message);
+            }
         }
     }
 }

@@ -2,6 +2,11 @@
 // rendered each frame in a base pass, one additive pass per light inside its
 // stencil shadows, and an ambient pass.
 //
+// The base pass sees the scene's ambient colour as the light model's ambient
+// (GL_LIGHT_MODEL_AMBIENT, state.lightmodel.ambient in programs). Shadow
+// volumes are drawn with depth clamping where the driver has it, so far caps
+// beyond the far plane still count.
+//
 // While it renders, the scene publishes the eye and the current light into
 // the shader parameter database ("eyeModelview", "eyePosition",
 // "lightPosition", "lightDiffuse", "lightSpecular") for material programs.

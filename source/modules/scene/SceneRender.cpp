@@ -16,6 +16,7 @@ namespace {
 // The ambient colour every GL light gets for the light passes.
 const float kLightPassAmbient[4] = {-0.5f, -0.5f, -0.5f, 1.0f};
 const float kBlackAmbient[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+const float kDefaultModelAmbient[4] = {0.2f, 0.2f, 0.2f, 1.0f};
 // Material passes of the base and ambient passes, and of the light passes.
 constexpr int kBasePass = 0;
 constexpr int kLightPass = 1;
@@ -104,7 +105,11 @@ void Scene::renderScene() {
         setUpGLLight(light);
 
     glDisable(GL_LIGHTING);
+    // The base pass programs read the scene's ambient colour as the light
+    // model's; GL's own default comes back afterwards.
+    glLightModelfv(GL_LIGHT_MODEL_AMBIENT, ambient);
     renderModels(kRenderPerLight, kNoLight, kBasePass);
+    glLightModelfv(GL_LIGHT_MODEL_AMBIENT, kDefaultModelAmbient);
 
     const Vector3 eye = eyePosition();
     params->vectors.setValue("eyePosition", Vector4(eye, 1.0f));
@@ -127,6 +132,10 @@ void Scene::renderScene() {
 
         glDepthMask(GL_FALSE);
         glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+        // Far caps are pushed up to 15000 units away, often past the far
+        // plane; clamped depth keeps them in the depth-fail count.
+        if (GLEW_ARB_depth_clamp)
+            glEnable(GL_DEPTH_CLAMP);
         glStencilFunc(GL_ALWAYS, 0, 255);
         glEnable(GL_STENCIL_TEST);
         glEnable(GL_POLYGON_OFFSET_FILL);
@@ -150,6 +159,8 @@ void Scene::renderScene() {
         drawShadowVolumes(light, false);
 
         glCullFace(GL_BACK);
+        if (GLEW_ARB_depth_clamp)
+            glDisable(GL_DEPTH_CLAMP);
         glDepthMask(GL_TRUE);
         glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
         glStencilFunc(GL_EQUAL, 0, 255);
