@@ -3,17 +3,22 @@
 // grid order, each first frustum-tested, then 8,000 small street boxes
 // tested against the buffer, all from a fixed camera 400 units up at the
 // grid's corner looking across it. The frame runs with four-wide spans and with the scalar
-// loop forced; so do 128 screen-filling quads, where spans are all the work.
+// loop forced; so do 128 screen-filling quads, where spans are all the work,
+// and the generated starter city from the walking camera's start.
 // After the table the run prints what a frame did and the scalar time over
 // the four-wide time (processor time).
 #include <benchmark/benchmark.h>
 
+#include "../tests/support/TestMath.h"
+#include "TimeReporter.h"
+
+#include "Core/WinAppFramework/Camera.h"
+#include "modules/model/Model.h"
 #include "modules/occlusion/OcclusionCuller.h"
 
-#include <cmath>
-#include <cstdint>
 #include <cstdio>
-#include <map>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -22,6 +27,12 @@ namespace {
 using Vantor::Matrix4;
 using Vantor::OcclusionCuller;
 using Vantor::Vector3;
+using Vantor::bench::TimeReporter;
+using Vantor::test::Box;
+using Vantor::test::BoxMesh;
+using Vantor::test::lookAt;
+using Vantor::test::perspective;
+using Vantor::test::Rng;
 
 constexpr int kGrid = 40;
 constexpr float kSpacing = 400.0f;
@@ -30,78 +41,6 @@ constexpr int kBufferWidth = 600;
 constexpr int kBufferHeight = 300;
 constexpr float kNearClip = 50.0f;
 constexpr float kFarClip = 20000.0f;
-constexpr double kPi = 3.14159265358979323846;
-
-// xorshift64*: the same city on every machine and library.
-class Rng {
-public:
-    explicit Rng(std::uint64_t seed) : state(seed * 0x9e3779b97f4a7c15ULL + 1) {}
-    std::uint64_t next() {
-        state ^= state >> 12;
-        state ^= state << 25;
-        state ^= state >> 27;
-        return state * 0x2545f4914f6cdd1dULL;
-    }
-    float uniform(float lo, float hi) { return lo + (hi - lo) * float(next() >> 40) / float(1 << 24); }
-
-private:
-    std::uint64_t state;
-};
-
-Matrix4 perspective(double fovyDegrees, double aspect, double nearDistance, double farDistance) {
-    const double f = 1.0 / std::tan(fovyDegrees * kPi / 360.0);
-    Matrix4 m;
-    m.m[0] = float(f / aspect);
-    m.m[5] = float(f);
-    m.m[10] = float((farDistance + nearDistance) / (nearDistance - farDistance));
-    m.m[11] = -1;
-    m.m[14] = float(2 * farDistance * nearDistance / (nearDistance - farDistance));
-    m.m[15] = 0;
-    return m;
-}
-
-Matrix4 lookAt(const Vector3& eye, const Vector3& target, const Vector3& up) {
-    Vector3 f = target - eye;
-    f.normalize();
-    Vector3 s = cross(f, up);
-    s.normalize();
-    const Vector3 u = cross(s, f);
-    Matrix4 m;
-    m.m[0] = s.x, m.m[4] = s.y, m.m[8] = s.z;
-    m.m[1] = u.x, m.m[5] = u.y, m.m[9] = u.z;
-    m.m[2] = -f.x, m.m[6] = -f.y, m.m[10] = -f.z;
-    m.m[12] = -dot(s, eye);
-    m.m[13] = -dot(u, eye);
-    m.m[14] = dot(f, eye);
-    return m;
-}
-
-struct Box {
-    Vector3 min, max;
-};
-
-struct BoxMesh {
-    float positions[24];
-    int indices[36];
-};
-
-BoxMesh meshOf(const Box& box) {
-    BoxMesh mesh;
-    for (int c = 0; c < 8; ++c) {
-        mesh.positions[3 * c] = (c & 1) ? box.max.x : box.min.x;
-        mesh.positions[3 * c + 1] = (c & 2) ? box.max.y : box.min.y;
-        mesh.positions[3 * c + 2] = (c & 4) ? box.max.z : box.min.z;
-    }
-    static const int faces[6][4] = {{0, 4, 6, 2}, {1, 3, 7, 5}, {0, 1, 5, 4},
-                                    {2, 6, 7, 3}, {0, 2, 3, 1}, {4, 5, 7, 6}};
-    for (int f = 0; f < 6; ++f) {
-        const int* q = faces[f];
-        const int tri[6] = {q[0], q[1], q[2], q[0], q[2], q[3]};
-        for (int k = 0; k < 6; ++k)
-            mesh.indices[6 * f + k] = tri[k];
-    }
-    return mesh;
-}
 
 struct City {
     std::vector<Box> buildings;
@@ -117,7 +56,7 @@ struct City {
                 const float x = i * kSpacing, z = -j * kSpacing;
                 const float w = rng.uniform(200, 300), d = rng.uniform(200, 300), h = rng.uniform(100, 1200);
                 buildings.push_back({{x, 0, z - d}, {x + w, h, z}});
-                meshes.push_back(meshOf(buildings.back()));
+                meshes.emplace_back(buildings.back().min, buildings.back().max);
                 for (int k = 0; k < kStreetBoxesPerCell; ++k) {
                     const float sx = x + rng.uniform(310, 390), sz = z - rng.uniform(0, kSpacing);
                     streetBoxes.push_back({{sx - 20, 0, sz - 10}, {sx + 20, 30, sz + 10}});
@@ -205,29 +144,107 @@ void fullScreenQuads(benchmark::State& state, bool scalar) {
     }
 }
 
-class TimeReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            if (!run.error_occurred && run.run_type == Run::RT_Iteration)
-                times[run.run_name.function_name] = run.GetAdjustedCPUTime();
-        ConsoleReporter::ReportRuns(runs);
+// The generated starter city seen from the walking camera's start, as the
+// program's benchmark (B) renders it: every mesh of the buildings and the
+// ground is tested in file order, and the buildings that pass become
+// occluders, as the model code does. Skipped when the data is not built.
+struct StarterScene {
+    struct Mesh {
+        Vector3 min, max;
+        Matrix4 world;
+        std::vector<float> positions;
+        std::vector<int> indices;
+        bool occluder = false;
+    };
+    std::vector<Mesh> meshes;
+    Matrix4 projection = perspective(Vantor::Camera::defaultFov, 4.0 / 3.0, kNearClip, kFarClip);
+    Matrix4 view;
+    bool loaded = false;
+
+    StarterScene() {
+        Vantor::FPSCamera camera;
+        camera.position = Vector3(1600, 170, -2000);
+        camera.update();
+        view = camera.viewMatrix;
+        loaded = load("models/ground.v3d", false) && load("models/buildings.v3d", true);
     }
 
-    double time(const std::string& name) const {
-        const auto found = times.find(name);
-        return found == times.end() ? -1.0 : found->second;
+    bool load(const char* name, bool buildings) {
+        std::ifstream file(std::string(VANTOR_DATA_DIR) + "/" + name, std::ios::binary);
+        const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        if (bytes.size() < size_t(Vantor::kV3DSignatureLength))
+            return false;
+        Vantor::ByteReader reader(bytes.data() + Vantor::kV3DSignatureLength, bytes.size() - Vantor::kV3DSignatureLength);
+        Vantor::Model model;
+        Vantor::V3DContent content;
+        if (!model.parse(reader, 0, content))
+            return false;
+        model.update(true);
+        for (const Vantor::Mesh* mesh : model.meshes) {
+            if (!mesh->visible)
+                continue;
+            Mesh entry;
+            entry.min = mesh->boxMin;
+            entry.max = mesh->boxMax;
+            entry.world = mesh->world;
+            for (const Vantor::Vertex& v : mesh->vertices)
+                entry.positions.insert(entry.positions.end(), {v.position.x, v.position.y, v.position.z});
+            for (const Vantor::Triangle& t : mesh->triangles)
+                entry.indices.insert(entry.indices.end(), {t.v[0], t.v[1], t.v[2]});
+            entry.occluder = buildings;
+            meshes.push_back(entry);
+        }
+        return true;
     }
-
-private:
-    std::map<std::string, double> times;
 };
+
+const StarterScene& starterScene() {
+    static const StarterScene instance;
+    return instance;
+}
+
+FrameCounts starterCounts;
+
+void starterFrame(benchmark::State& state) {
+    const StarterScene& scene = starterScene();
+    if (!scene.loaded) {
+        state.SkipWithError("the starter city is not built (build/data/models)");
+        return;
+    }
+    OcclusionCuller culler;
+    culler.setSize(kBufferWidth, kBufferHeight);
+    culler.scaleX = kBufferWidth / 2;
+    culler.scaleY = kBufferHeight / 2;
+    culler.minBoxSize = 64;
+    FrameCounts counts;
+    for (auto _ : state) {
+        counts = FrameCounts();
+        culler.beginFrame(kNearClip, kFarClip, scene.projection);
+        for (const StarterScene::Mesh& mesh : scene.meshes) {
+            const Matrix4 modelview = scene.view * mesh.world;
+            ++counts.tests;
+            if (culler.isOccluded(mesh.min, mesh.max, modelview, scene.projection, nullptr, true)) {
+                ++counts.occlusionCulled;
+                continue;
+            }
+            if (mesh.occluder)
+                culler.addOccluder(mesh.min, mesh.max, modelview, mesh.indices.data(), int(mesh.indices.size()),
+                                   mesh.positions.data(), int(mesh.positions.size() / 3));
+        }
+        counts.occluderPolygons = culler.occluderPolygons;
+        benchmark::DoNotOptimize(counts);
+    }
+    starterCounts = counts;
+    state.counters["occluderPolygons"] = counts.occluderPolygons;
+    state.counters["culled"] = counts.occlusionCulled;
+}
 
 } // namespace
 
 int main(int argc, char** argv) {
     benchmark::RegisterBenchmark("Occlusion/Frame", frame, false)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("Occlusion/FrameScalar", frame, true)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("Occlusion/StarterCity", starterFrame)->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark("Occlusion/FullScreenQuads", fullScreenQuads, false)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("Occlusion/FullScreenQuadsScalar", fullScreenQuads, true)
         ->Unit(benchmark::kMillisecond);
@@ -247,6 +264,11 @@ int main(int argc, char** argv) {
                 c.occlusionCulled);
     if (vector > 0)
         std::printf("Time per frame, four-wide spans: %.3f ms\n", vector);
+    const double starter = reporter.time("Occlusion/StarterCity");
+    if (starter > 0)
+        std::printf("Starter city from the walk start: %d meshes tested, %d culled, %d occluder polygons, %.1f us "
+                    "per frame\n",
+                    starterCounts.tests, starterCounts.occlusionCulled, starterCounts.occluderPolygons, starter);
     if (scalar > 0)
         std::printf("Time per frame, scalar spans: %.3f ms\n", scalar);
     if (vector > 0 && scalar > 0) {

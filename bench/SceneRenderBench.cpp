@@ -19,25 +19,21 @@
 //
 // --small renders fewer, smaller frames (the CTest smoke run uses it).
 #include "../tests/modules/scene/SceneSample.h"
+#include "../tests/support/SceneFrame.h"
 
 #include "Core/WinAppFramework/Exception.h"
 #include "Core/WinAppFramework/Globals.h"
 #include "Core/platform/Window.h"
-#include "modules/Material/MaterialManager.h"
 #include "modules/model/ShadowVolume.h"
 #include "modules/scene/Light.h"
 #include "modules/scene/Scene.h"
-#include "modules/xml/XMLFile.h"
 
 #include <GL/glew.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <filesystem>
 #include <string>
-#include <unistd.h>
 
 using namespace Vantor;
 
@@ -84,18 +80,7 @@ int width = kFullWidth, height = kFullHeight;
 // Cleared buffers, the tests' GL state and camera; the clear is finished
 // before any timing starts.
 void startFrame() {
-    glViewport(0, 0, width, height);
-    glDepthMask(GL_TRUE);
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glStencilMask(0xFF);
-    glClearColor(0, 0, 0, 1);
-    glClearStencil(0);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-    glEnable(GL_DEPTH_TEST);
-    glDepthFunc(GL_LEQUAL);
-    glEnable(GL_CULL_FACE);
-    glCullFace(GL_BACK);
-    glDisable(GL_BLEND);
+    test::beginSceneFrame(width, height, 0, 0, 0);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     const double h = double(test::kNearPlane) * double(test::kFrustumTangent);
@@ -158,24 +143,16 @@ void printRow(const char* name, double cpuA, double wallA, double cpuS, double w
     std::printf("  %-16s %8.1f (%8.1f)   %8.1f (%8.1f)\n", name, cpuA * us, wallA * us, cpuS * us, wallS * us);
 }
 
+// Writes the test scene into dir, the working directory, reads it and
+// prints the figures.
 int run(const std::string& dir, int frames) {
     if (!test::writeSampleScene(dir)) {
         std::fprintf(stderr, "cannot write the test scene into %s\n", dir.c_str());
         return 1;
     }
-    if (::chdir(dir.c_str()) != 0) {
-        std::perror("chdir");
-        return 1;
-    }
     Scene scene;
-    XMLFile description;
-    description.load("scene.xml");
-    XMLElement* sceneElement = description.findChild("scene");
-    XMLElement* properties = description.findChild("materialProperties");
-    if (!sceneElement || !properties)
+    if (!test::readSceneDescription("scene.xml", scene))
         return 1;
-    scene.readScene(*sceneElement);
-    MaterialManager::getInstance()->loadMaterialProperties(*properties);
     if (scene.models.size != 3 || lights().size != 2) {
         std::fprintf(stderr, "the test scene did not load: %u models, %u lights\n", scene.models.size,
                      lights().size);
@@ -251,24 +228,16 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    char pattern[] = "/tmp/vantor-scene-bench-XXXXXX";
-    if (!::mkdtemp(pattern)) {
-        std::perror("mkdtemp");
-        platform::destroyWindow(window);
-        return 1;
-    }
-    char previous[4096];
-    const bool havePrevious = ::getcwd(previous, sizeof previous) != nullptr;
+    test::ScratchDirectory scratch;
     int result = 1;
-    try {
-        result = run(pattern, frames);
-    } catch (const Exception& e) {
-        std::fprintf(stderr, "%s\n", e.message.c_str());
+    if (scratch.enter("vantor-scene-bench")) {
+        try {
+            result = run(scratch.path(), frames);
+        } catch (const Exception& e) {
+            std::fprintf(stderr, "%s\n", e.message.c_str());
+        }
     }
-    if (havePrevious && ::chdir(previous) != 0)
-        std::perror("chdir");
-    std::error_code ignored;
-    std::filesystem::remove_all(pattern, ignored);
+    scratch.leave();
     platform::destroyWindow(window);
     return result;
 }

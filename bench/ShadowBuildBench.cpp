@@ -9,13 +9,13 @@
 // --small uses a sphere of about 1,000 vertices (the CTest smoke run uses it).
 #include <benchmark/benchmark.h>
 
+#include "TimeReporter.h"
+
 #include "modules/model/ShadowVolume.h"
 
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <map>
-#include <string>
 #include <vector>
 
 namespace {
@@ -101,27 +101,6 @@ template <class T> bool sameList(const Vantor::ArrayList<T>& a, const Vantor::Ar
     return a.size == b.size && (a.size == 0 || std::memcmp(a.data, b.data, sizeof(T) * a.size) == 0);
 }
 
-// The console table, plus each benchmark's processor time per iteration, by
-// benchmark name without its settings ("/iterations:1").
-class TimeReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            if (!run.error_occurred && run.run_type == Run::RT_Iteration)
-                times[run.run_name.function_name] = run.GetAdjustedCPUTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-
-    // The time of the named benchmark, or a negative number when it did not run.
-    double time(const std::string& name) const {
-        const auto found = times.find(name);
-        return found == times.end() ? -1.0 : found->second;
-    }
-
-private:
-    std::map<std::string, double> times;
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -140,7 +119,7 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&count, arguments.data());
     if (benchmark::ReportUnrecognizedArguments(count, arguments.data()))
         return 1;
-    TimeReporter reporter;
+    Vantor::bench::TimeReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
 

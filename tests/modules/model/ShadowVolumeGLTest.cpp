@@ -8,13 +8,10 @@
 #include "modules/model/ShadowVolume.h"
 
 #include "GLFixture.h"
+#include "ShadowMeshSample.h"
+#include "TestMath.h"
 
 #include <gtest/gtest.h>
-
-#include <cmath>
-#include <map>
-#include <utility>
-#include <vector>
 
 using namespace Vantor;
 using Vantor::test::RGBA;
@@ -32,66 +29,6 @@ constexpr float kLit = 0.7f;
 constexpr int kDarkBelow = 60;
 constexpr int kLitAbove = 150;
 
-Vertex vertexAt(const Vector3& p) {
-    Vertex v;
-    v.position = p;
-    return v;
-}
-
-// The box with 8 shared corners and 12 counter-clockwise triangles, outward normals.
-void buildBox(ArrayList<Vertex>& vertices, ArrayList<Triangle>& triangles) {
-    std::map<std::vector<float>, int> corners;
-    for (int axis = 0; axis < 3; ++axis)
-        for (int sign = -1; sign <= 1; sign += 2) {
-            int u = (axis + 1) % 3, v = (axis + 2) % 3;
-            if (sign < 0)
-                std::swap(u, v);
-            const int su[4] = {-1, 1, 1, -1}, sv[4] = {-1, -1, 1, 1};
-            int idx[4];
-            for (int k = 0; k < 4; ++k) {
-                float c[3];
-                c[axis] = sign > 0 ? (&kBoxMax.x)[axis] : (&kBoxMin.x)[axis];
-                c[u] = su[k] > 0 ? (&kBoxMax.x)[u] : (&kBoxMin.x)[u];
-                c[v] = sv[k] > 0 ? (&kBoxMax.x)[v] : (&kBoxMin.x)[v];
-                const std::vector<float> key{c[0], c[1], c[2]};
-                const auto found = corners.find(key);
-                if (found == corners.end()) {
-                    corners[key] = int(vertices.size);
-                    vertices.add(vertexAt(Vector3(c[0], c[1], c[2])));
-                }
-                idx[k] = corners[key];
-            }
-            const int order[2][3] = {{0, 1, 2}, {0, 2, 3}};
-            for (const auto& o : order) {
-                Triangle t;
-                for (int k = 0; k < 3; ++k)
-                    t.v[k] = idx[o[k]];
-                const Vector3& a = vertices[unsigned(t.v[0])].position;
-                t.normal =
-                    cross(vertices[unsigned(t.v[1])].position - a, vertices[unsigned(t.v[2])].position - a);
-                t.normal.normalize();
-                triangles.add(t);
-            }
-        }
-}
-
-// A view matrix looking from eye at target.
-Matrix4 lookAt(const Vector3& eye, const Vector3& target, const Vector3& up) {
-    Vector3 f = target - eye;
-    f.normalize();
-    Vector3 s = cross(f, up);
-    s.normalize();
-    const Vector3 u = cross(s, f);
-    Matrix4 m;
-    m.m[0] = s.x, m.m[4] = s.y, m.m[8] = s.z;
-    m.m[1] = u.x, m.m[5] = u.y, m.m[9] = u.z;
-    m.m[2] = -f.x, m.m[6] = -f.y, m.m[10] = -f.z;
-    m.m[12] = -dot(s, eye);
-    m.m[13] = -dot(u, eye);
-    m.m[14] = dot(f, eye);
-    return m;
-}
-
 class ShadowVolumeGL : public test::GLFixture, public ::testing::WithParamInterface<bool> {
 protected:
     ShadowVolumeGL() : GLFixture(kViewSize, kViewSize) {}
@@ -107,8 +44,8 @@ protected:
         glDisable(GL_TEXTURE_2D);
         glDisable(GL_BLEND);
         glShadeModel(GL_FLAT);
-        buildBox(boxVertices, boxTriangles);
-        mesh.build(boxTriangles, boxVertices);
+        box = test::box(kBoxMin, kBoxMax, true);
+        mesh.build(box.triangles, box.vertices);
     }
 
     void TearDown() override { EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR)); }
@@ -136,7 +73,7 @@ protected:
         const float h = nearPlane * halfAngleTangent;
         glFrustum(-h, h, -h, h, nearPlane, 100000.0);
         glMatrixMode(GL_MODELVIEW);
-        glLoadMatrixf(lookAt(eye, target, up).m);
+        glLoadMatrixf(test::lookAt(eye, target, up).m);
     }
 
     // Floor and box in one flat colour, with the depth test on.
@@ -148,9 +85,9 @@ protected:
                                           {-f, 0, -f}, {f, 0, f},  {f, 0, -f}};
         for (const auto& c : floorCorners)
             glVertex3fv(c);
-        for (const Triangle& t : boxTriangles)
+        for (const Triangle& t : box.triangles)
             for (int v : t.v)
-                glVertex3fv(&boxVertices[unsigned(v)].position.x);
+                glVertex3fv(&box.vertices[unsigned(v)].position.x);
         glEnd();
     }
 
@@ -206,15 +143,9 @@ protected:
         float projection[16], modelview[16];
         glGetFloatv(GL_PROJECTION_MATRIX, projection);
         glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
-        const Matrix4 clip = Matrix4(projection) * Matrix4(modelview);
-        const float* m = clip.m;
-        const float x = m[0] * p.x + m[4] * p.y + m[8] * p.z + m[12];
-        const float y = m[1] * p.x + m[5] * p.y + m[9] * p.z + m[13];
-        const float w = m[3] * p.x + m[7] * p.y + m[11] * p.z + m[15];
-        EXPECT_GT(w, 0.0f);
-        const int px = int((x / w * 0.5f + 0.5f) * float(width()));
-        const int py = int((y / w * 0.5f + 0.5f) * float(height()));
-        EXPECT_TRUE(px >= 0 && px < width() && py >= 0 && py < height()) << px << ", " << py;
+        int px = -1, py = -1;
+        EXPECT_TRUE(test::worldToPixel(Matrix4(projection), Matrix4(modelview), p, width(), height(), px, py))
+            << px << ", " << py;
         return readPixel(px, py).r;
     }
 
@@ -224,8 +155,7 @@ protected:
         return name != 0;
     }
 
-    ArrayList<Vertex> boxVertices;
-    ArrayList<Triangle> boxTriangles;
+    test::MeshData box;
     ShadowMesh mesh;
 };
 

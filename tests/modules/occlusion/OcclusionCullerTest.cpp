@@ -2,12 +2,13 @@
 // paths against each other on seeded random polygons, exact pixels of scan
 // conversion, and a table of whole-object culling cases (occluders, the
 // frustum test, the eye-inside rule, the minimum box size, disabled culling).
+#include "../../support/TestMath.h"
+
 #include "modules/occlusion/OcclusionCuller.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -15,59 +16,11 @@ using namespace Vantor;
 
 namespace {
 
-// xorshift64*: the same polygons on every machine and library.
-class Rng {
-public:
-    explicit Rng(std::uint64_t seed) : state(seed * 0x9e3779b97f4a7c15ULL + 1) {}
-    std::uint64_t next() {
-        state ^= state >> 12;
-        state ^= state << 25;
-        state ^= state >> 27;
-        return state * 0x2545f4914f6cdd1dULL;
-    }
-    unsigned below(unsigned n) { return unsigned(next() % n); }
-    float uniform(float lo, float hi) { return lo + (hi - lo) * float(next() >> 40) / float(1 << 24); }
-
-private:
-    std::uint64_t state;
-};
+using test::BoxMesh;
+using test::perspective;
+using test::Rng;
 
 constexpr double kPi = 3.14159265358979323846;
-
-// What gluPerspective builds.
-Matrix4 perspective(double fovyDegrees, double aspect, double nearDistance, double farDistance) {
-    const double f = 1.0 / std::tan(fovyDegrees * kPi / 360.0);
-    Matrix4 m;
-    m.m[0] = float(f / aspect);
-    m.m[5] = float(f);
-    m.m[10] = float((farDistance + nearDistance) / (nearDistance - farDistance));
-    m.m[11] = -1;
-    m.m[14] = float(2 * farDistance * nearDistance / (nearDistance - farDistance));
-    m.m[15] = 0;
-    return m;
-}
-
-// A box as a closed mesh: eight corners, twelve triangles facing outwards.
-struct BoxMesh {
-    float positions[24];
-    int indices[36];
-    BoxMesh(const Vector3& lo, const Vector3& hi) {
-        for (int c = 0; c < 8; ++c) {
-            positions[3 * c] = (c & 1) ? hi.x : lo.x;
-            positions[3 * c + 1] = (c & 2) ? hi.y : lo.y;
-            positions[3 * c + 2] = (c & 4) ? hi.z : lo.z;
-        }
-        // Corner c has bit 0 = x, bit 1 = y, bit 2 = z; faces counter-clockwise from outside.
-        static const int faces[6][4] = {{0, 4, 6, 2}, {1, 3, 7, 5}, {0, 1, 5, 4},
-                                        {2, 6, 7, 3}, {0, 2, 3, 1}, {4, 5, 7, 6}};
-        for (int f = 0; f < 6; ++f) {
-            const int* q = faces[f];
-            const int tri[6] = {q[0], q[1], q[2], q[0], q[2], q[3]};
-            for (int k = 0; k < 6; ++k)
-                indices[6 * f + k] = tri[k];
-        }
-    }
-};
 
 std::vector<float> bufferOf(const OcclusionCuller& culler) {
     return std::vector<float>(culler.depth.values, culler.depth.values + culler.depth.count);

@@ -15,6 +15,8 @@
 #include "SceneSample.h"
 
 #include "GLFixture.h"
+#include "SceneFrame.h"
+#include "TestMath.h"
 
 #include "Core/WinAppFramework/Camera.h"
 #include "Core/WinAppFramework/Globals.h"
@@ -29,16 +31,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <unistd.h>
 #include <vector>
 
 using namespace Vantor;
+using Vantor::test::Box;
 using Vantor::test::RGBA;
-using Vantor::test::SampleBox;
+using Vantor::test::segmentHitsBox;
 
 namespace {
 
@@ -53,30 +54,10 @@ constexpr float kStableMargin = 6.0f;
 constexpr int kMinSamplesPerKind = 20;
 constexpr int kMinSamplesPerShadow = 10;
 
-std::string joinPath(const std::string& dir, const char* name) { return dir + "/" + name; }
+// Half the side of the near plane's window of the symmetric frustum.
+const double kNearHalfSide = double(test::kNearPlane) * double(test::kFrustumTangent);
 
-// True when the segment from a to b meets the box (slab test).
-bool segmentHitsBox(const Vector3& a, const Vector3& b, const SampleBox& box) {
-    float t0 = 0.0f, t1 = 1.0f;
-    const float from[3] = {a.x, a.y, a.z}, to[3] = {b.x, b.y, b.z};
-    const float lo[3] = {box.min.x, box.min.y, box.min.z}, hi[3] = {box.max.x, box.max.y, box.max.z};
-    for (int i = 0; i < 3; ++i) {
-        const float d = to[i] - from[i];
-        if (std::fabs(d) < 1e-6f) {
-            if (from[i] < lo[i] || from[i] > hi[i])
-                return false;
-            continue;
-        }
-        float enter = (lo[i] - from[i]) / d, leave = (hi[i] - from[i]) / d;
-        if (enter > leave)
-            std::swap(enter, leave);
-        t0 = std::fmax(t0, enter);
-        t1 = std::fmin(t1, leave);
-        if (t0 > t1)
-            return false;
-    }
-    return true;
-}
+std::string joinPath(const std::string& dir, const char* name) { return dir + "/" + name; }
 
 // What the CPU expects at one floor point.
 struct FloorView {
@@ -89,8 +70,8 @@ struct FloorView {
 // The scene's shadow casters and its other occluders with the figure's
 // shoulder turned by degrees.
 struct Pose {
-    std::vector<SampleBox> casters;
-    std::vector<SampleBox> occluders;
+    std::vector<Box> casters;
+    std::vector<Box> occluders;
 };
 
 Pose poseAt(float degrees) {
@@ -103,9 +84,9 @@ Pose poseAt(float degrees) {
 
 FloorView viewOf(const Vector3& p, const Pose& pose) {
     FloorView view;
-    for (const SampleBox& box : pose.occluders)
+    for (const Box& box : pose.occluders)
         view.visible = view.visible && !segmentHitsBox(test::kEye, p, box);
-    for (const SampleBox& box : pose.casters) {
+    for (const Box& box : pose.casters) {
         view.litA = view.litA && !segmentHitsBox(p, test::kLightA, box);
         view.litB = view.litB && !segmentHitsBox(p, test::kLightB, box);
     }
@@ -152,8 +133,7 @@ struct Frame {
 // Everything the tests share: the working directory with the scene's files,
 // the scene read from it and the camera. Built by the first test.
 struct SharedScene {
-    std::string dir;
-    std::string previousDir;
+    test::ScratchDirectory dir;
     Scene scene;
     Camera camera;
     bool ready = false;
@@ -171,12 +151,7 @@ protected:
     static void TearDownTestSuite() {
         SharedScene& s = shared();
         currentCamera = nullptr;
-        if (!s.previousDir.empty() && ::chdir(s.previousDir.c_str()) != 0)
-            std::perror("chdir");
-        if (!s.dir.empty()) {
-            std::error_code ignored;
-            std::filesystem::remove_all(s.dir, ignored);
-        }
+        s.dir.leave();
     }
 
     void SetUp() override {
@@ -192,29 +167,16 @@ protected:
 
     void TearDown() override { EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR)); }
 
-    // Writes the sample into a fresh directory, makes it the working
-    // directory (with the particle sprite's images folder beside the models)
-    // and reads the description the way the city does.
+    // Makes a fresh working directory, writes the sample into it (with the
+    // particle sprite's images folder beside the models) and reads the
+    // description the way the city does.
     static void prepareScene() {
         SharedScene& s = shared();
-        char pattern[] = "/tmp/vantor-scene-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        s.dir = pattern;
-        ASSERT_TRUE(test::writeSampleScene(s.dir));
-        ASSERT_EQ(::symlink(VANTOR_DATA_DIR "/images", joinPath(s.dir, "images").c_str()), 0);
-        char cwd[4096];
-        ASSERT_NE(::getcwd(cwd, sizeof cwd), nullptr);
-        s.previousDir = cwd;
-        ASSERT_EQ(::chdir(s.dir.c_str()), 0);
+        ASSERT_TRUE(s.dir.enter("vantor-scene"));
+        ASSERT_TRUE(test::writeSampleScene(s.dir.path()));
+        ASSERT_EQ(::symlink(VANTOR_DATA_DIR "/images", joinPath(s.dir.path(), "images").c_str()), 0);
 
-        lights().clear();
-        XMLFile description;
-        description.load("scene.xml");
-        XMLElement* sceneElement = description.findChild("scene");
-        XMLElement* properties = description.findChild("materialProperties");
-        ASSERT_TRUE(sceneElement && properties);
-        s.scene.readScene(*sceneElement);
-        MaterialManager::getInstance()->loadMaterialProperties(*properties);
+        ASSERT_TRUE(test::readSceneDescription("scene.xml", s.scene));
         ASSERT_EQ(s.scene.models.size, 3u);
         ASSERT_EQ(lights().size, 2u);
         const ArrayList<MaterialManager::MaterialShader>& programs = MaterialManager::getInstance()->shaders;
@@ -237,24 +199,11 @@ protected:
     // face culling on, the camera's projection and view, the scene with dt
     // seconds of frame time and, when asked, the particles.
     void renderFrame(double dt, bool glows, const char* shotName) {
-        glViewport(0, 0, kViewSize, kViewSize);
-        glDepthMask(GL_TRUE);
-        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-        glStencilMask(0xFF);
-        glClearColor(0, 0, 0, 1);
-        glClearDepth(1.0);
-        glClearStencil(0);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-        glEnable(GL_DEPTH_TEST);
-        glDepthFunc(GL_LEQUAL);
-        glEnable(GL_CULL_FACE);
-        glCullFace(GL_BACK);
-        glFrontFace(GL_CCW);
-        glDisable(GL_BLEND);
+        test::beginSceneFrame(kViewSize, kViewSize, 0, 0, 0);
         glShadeModel(GL_SMOOTH);
         glMatrixMode(GL_PROJECTION);
         glLoadIdentity();
-        const double h = double(test::kNearPlane) * double(test::kFrustumTangent);
+        const double h = kNearHalfSide;
         glFrustum(-h, h, -h, h, double(test::kNearPlane), double(test::kFarPlane));
         glMatrixMode(GL_MODELVIEW);
         glLoadMatrixf(shared().camera.viewMatrix.m);
@@ -280,36 +229,16 @@ protected:
     }
 
     void saveShot(const char* name) const {
-        const char* dir = std::getenv("VANTOR_SCENE_SHOTS");
-        if (!dir || !*dir)
-            return;
-        const std::string path = std::string(dir) + "/" + name + ".ppm";
-        FILE* file = std::fopen(path.c_str(), "wb");
-        if (!file)
-            return;
-        std::fprintf(file, "P6\n%d %d\n255\n", kViewSize, kViewSize);
-        for (int y = kViewSize - 1; y >= 0; --y)
-            for (int x = 0; x < kViewSize; ++x) {
-                const RGBA p = frame.at(x, y);
-                const unsigned char rgb[3] = {p.r, p.g, p.b};
-                std::fwrite(rgb, 1, 3, file);
-            }
-        std::fclose(file);
+        test::saveShot("VANTOR_SCENE_SHOTS", name, kViewSize, kViewSize,
+                       [this](int x, int y) { return frame.at(x, y); });
     }
 
     // The window pixel where world point p lands (the camera of the sample).
     static bool pixelOf(const Vector3& p, int& px, int& py) {
-        const Matrix4 view = test::sampleView();
-        const float* m = view.m;
-        const float x = m[0] * p.x + m[4] * p.y + m[8] * p.z + m[12];
-        const float y = m[1] * p.x + m[5] * p.y + m[9] * p.z + m[13];
-        const float z = m[2] * p.x + m[6] * p.y + m[10] * p.z + m[14];
-        if (z >= 0)
-            return false;
-        const float ndcX = x / (-z * test::kFrustumTangent), ndcY = y / (-z * test::kFrustumTangent);
-        px = int(std::floor((ndcX + 1) * 0.5f * kViewSize));
-        py = int(std::floor((ndcY + 1) * 0.5f * kViewSize));
-        return px >= 0 && px < kViewSize && py >= 0 && py < kViewSize;
+        const double h = kNearHalfSide;
+        const Matrix4 projection =
+            test::frustum(-h, h, -h, h, double(test::kNearPlane), double(test::kFarPlane));
+        return test::worldToPixel(projection, test::sampleView(), p, kViewSize, kViewSize, px, py);
     }
 
     RGBA pixelAt(const Vector3& p) const {
@@ -461,7 +390,7 @@ TEST_F(SceneGL, TheFigureTakesAnotherPoseAfterOneSecond) {
         EXPECT_TRUE(near(now, expectedArm())) << "x " << x << ": " << now << ", expected " << expectedArm();
     }
     // The hand, a shadow-casting bone under the shoulder, went with the arm.
-    const SampleBox hand = test::handAt(90.0f);
+    const Box hand = test::handAt(90.0f);
     int px = 0, py = 0;
     ASSERT_TRUE(pixelOf((hand.min + hand.max) * 0.5f + Vector3(0, test::kHandHalf, 0), px, py));
     EXPECT_GT(difference(hanging.at(px, py), frame.at(px, py)), 30)
@@ -535,7 +464,7 @@ TEST_F(SceneGL, AFrameLeavesTheLightsSetUpAndTheEyeAndLastLightPublished) {
 }
 
 TEST_F(SceneGL, ModelFilesThatDoNotLoadAreLeftOut) {
-    const std::string& dir = shared().dir;
+    const std::string& dir = shared().dir.path();
     const ArrayList<unsigned char> floorBytes = test::writeBytes(test::makeFloorModel());
     ASSERT_TRUE(test::writeFile(joinPath(dir, "models/broken.v3d"), floorBytes.data, floorBytes.size / 2));
     std::vector<unsigned char> wrongSignature(floorBytes.begin(), floorBytes.end());

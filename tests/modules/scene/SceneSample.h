@@ -27,6 +27,7 @@
 // player that does not loop is still playing after one second.
 #pragma once
 
+#include "../../support/TestMath.h"
 #include "../model/V3DSample.h"
 
 #include <cmath>
@@ -40,22 +41,17 @@ namespace Vantor::test {
 // The floor spans [-kFloorHalf, kFloorHalf] in x and z at y = 0.
 constexpr float kFloorHalf = 400.0f;
 
-struct SampleBox {
-    Vector3 min;
-    Vector3 max;
-};
-
-const SampleBox kSampleBoxes[2] = {
+const Box kSampleBoxes[2] = {
     {{-50, 0, -50}, {50, 100, 50}},
     {{100, 0, -330}, {160, 60, -270}},
 };
 
 // The figure: a torso box, the shoulder bone at its top right, the skinned
 // arm hanging from the shoulder and a hand box under the arm.
-const SampleBox kTorso = {{185, 0, 240}, {215, 120, 260}};
+const Box kTorso = {{185, 0, 240}, {215, 120, 260}};
 const Vector3 kShoulder(215, 110, 250);
 // The arm in the bind pose (model space): hanging down from the shoulder.
-const SampleBox kArmBind = {{215, 20, 244}, {227, 110, 256}};
+const Box kArmBind = {{215, 20, 244}, {227, 110, 256}};
 // The hand's centre relative to the shoulder, and its half edge.
 const Vector3 kHandOffset(7, -97, 0);
 constexpr float kHandHalf = 7.0f;
@@ -87,7 +83,7 @@ constexpr float kPi = 3.14159265358979f;
 inline float shoulderDegrees(float frame) { return frame * kShoulderDegreesPerFrame; }
 
 // The hand's box in world space with the shoulder turned by degrees.
-inline SampleBox handAt(float degrees) {
+inline Box handAt(float degrees) {
     const float a = degrees * kPi / 180.0f;
     const Vector3 c(kShoulder.x + kHandOffset.x * std::cos(a) - kHandOffset.y * std::sin(a),
                     kShoulder.y + kHandOffset.x * std::sin(a) + kHandOffset.y * std::cos(a), kShoulder.z);
@@ -100,9 +96,9 @@ inline SampleBox handAt(float degrees) {
 
 // The arm's world box with the shoulder turned by degrees (bounds of the
 // turned bind box).
-inline SampleBox armAt(float degrees) {
+inline Box armAt(float degrees) {
     const float a = degrees * kPi / 180.0f;
-    SampleBox box{{1e9f, 1e9f, kArmBind.min.z}, {-1e9f, -1e9f, kArmBind.max.z}};
+    Box box{{1e9f, 1e9f, kArmBind.min.z}, {-1e9f, -1e9f, kArmBind.max.z}};
     for (float x : {kArmBind.min.x, kArmBind.max.x})
         for (float y : {kArmBind.min.y, kArmBind.max.y}) {
             const float dx = x - kShoulder.x, dy = y - kShoulder.y;
@@ -116,23 +112,7 @@ inline SampleBox armAt(float degrees) {
     return box;
 }
 
-// The view matrix looking from eye at target.
-inline Matrix4 lookAt(const Vector3& eye, const Vector3& target, const Vector3& up) {
-    Vector3 f = target - eye;
-    f.normalize();
-    Vector3 s = cross(f, up);
-    s.normalize();
-    const Vector3 u = cross(s, f);
-    Matrix4 m;
-    m.m[0] = s.x, m.m[4] = s.y, m.m[8] = s.z;
-    m.m[1] = u.x, m.m[5] = u.y, m.m[9] = u.z;
-    m.m[2] = -f.x, m.m[6] = -f.y, m.m[10] = -f.z;
-    m.m[12] = -dot(s, eye);
-    m.m[13] = -dot(u, eye);
-    m.m[14] = dot(f, eye);
-    return m;
-}
-
+// The camera's view matrix.
 inline Matrix4 sampleView() { return lookAt(kEye, Vector3(0, 0, 0), Vector3(0, 0, -1)); }
 
 // A quad of two triangles over four corners given in order around it,
