@@ -1,8 +1,7 @@
 // The program's entry point: asks whether to run full screen, starts the App
-// with the first game mode and returns the App's exit code.
-#include "DemoGM.h"
+// with the city scene and returns the App's exit code.
+#include "MainGM.h"
 
-#include "Core/TextOverlay.h"
 #include "Core/WinAppFramework/App.h"
 #include "Core/WinAppFramework/FPSCounter.h"
 #include "Core/WinAppFramework/GameMode.h"
@@ -16,7 +15,7 @@ constexpr int colourBits = 32;
 constexpr int requestedBits = 32;
 
 // Lives for the whole run; the game-mode manager never deletes modes.
-DemoGM firstMode;
+MainGM cityScene;
 
 } // namespace
 
@@ -28,11 +27,8 @@ int main(int, char**) {
     bool fullscreen = answer != platform::IDNO;
 
     App* app = App::getInstance();
-    // The city scene reads its font from its configuration; until it exists
-    // the program loads the generated default font itself.
-    TextOverlay::getInstance()->loadFont("fonts\\dejavu.bmp", "fonts\\dejavu.dat", false);
     FPSCounter::getInstance();
-    GameModeManager::getInstance()->setNext(&firstMode);
+    GameModeManager::getInstance()->setNext(&cityScene);
     app->run(nullptr, nullptr, nullptr, 0, windowWidth, windowHeight, colourBits, requestedBits, fullscreen);
     return app->shutdown();
 }

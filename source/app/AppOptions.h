@@ -1,0 +1,35 @@
+// AppOptions: the city scene's display options, read from "appOptions" of the
+// configuration, toggled by its keys and edited by the options menu.
+#pragma once
+
+#include "Core/Singleton.h"
+
+namespace Vantor {
+class XMLElement;
+}
+
+class AppOptions : public Vantor::Singleton<AppOptions> {
+public:
+    static constexpr float defaultFarClip = 20000.0f;
+    static constexpr float defaultNearClip = 50.0f;
+
+    // The four render flags are kept for the options menu; the scene draws
+    // whatever its description lists.
+    bool renderBuildings = true;
+    bool renderPedestrians = true;
+    bool renderBirds = false;
+    bool renderCars = false;
+    bool displayFPS = true;
+    bool fog = true;
+    bool showOcclusionMap = false;
+    bool occlusionCulling = false;
+    bool showPolyCount = false;
+    float farClip = defaultFarClip;
+    float nearClip = defaultNearClip;
+    bool antialiasing = true;
+
+    // Fills the options from an "appOptions" element: integer keys are true
+    // when not zero (missing keys take their defaults: occlusionCulling 1,
+    // every other flag 0), the clip keys are floats.
+    void read(const Vantor::XMLElement& element);
+};
