@@ -17,6 +17,20 @@ xdrive_find_window() {
         }'
 }
 
+# Prints "ID X Y WIDTH HEIGHT" of the first top-level window without a name:
+# the program's message boxes (OK boxes have an empty caption).
+xdrive_find_unnamed_window() {
+    xwininfo -root -children 2>/dev/null | awk '
+        /\(has no name\)/ && !/root window/ {
+            for (i = 1; i <= NF; i++)
+                if ($i ~ /^[0-9]+x[0-9]+[+-][0-9]+[+-][0-9]+$/) {
+                    split($i, g, /[x+]/)
+                    print $1, g[3], g[4], g[1], g[2]
+                    exit
+                }
+        }'
+}
+
 # Waits up to SECONDS for a window named NAME and prints its geometry.
 xdrive_wait_for_window() {
     local name=$1 seconds=${2:-20} found
@@ -72,6 +86,14 @@ xdrive_click_yes_no() {
     read -r id x y w h <<<"$geometry"
     if [ "$answer" = yes ]; then bx=$((x + w / 2 - 47)); else bx=$((x + w / 2 + 42)); fi
     xdotool mousemove "$bx" $((y + h - 25)) click 1
+}
+
+# Clicks the only button of an OK box given as "ID X Y WIDTH HEIGHT": it sits
+# centred in the bottom row, 25 pixels above the bottom edge.
+xdrive_click_ok() {
+    local geometry=$1 id x y w h
+    read -r id x y w h <<<"$geometry"
+    xdotool mousemove $((x + w / 2)) $((y + h - 25)) click 1
 }
 
 # Saves the screen area of a window given as "ID X Y WIDTH HEIGHT" to FILE.

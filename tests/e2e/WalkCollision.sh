@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# End to end: the walking camera and the collision map. The walk starts at
+# (1600, -2000) in the street along x = 1600, looking down -z along it. The
+# building west of the street has its collision cells at columns up to 95 and
+# rows 116 to 140 of the 256 x 256 map, i.e. its blocked area ends at
+# x = 95.5 * 4000 / 256 = 1492.2 and spans z from -1804.7 to -2195.3.
+#  1. Left arrow held: the camera steps sideways (-x) into that building's
+#     face and stops in front of it, at z = -2000.
+#  2. Left and Up arrows held together: the camera pushes into the face while
+#     walking forward and slides along it towards -z.
+# The program logs "Walk blocked at (x, z): camera at (x, z)" each time the
+# collision stops the camera; the log is read after the program has ended.
+# Usage: WalkCollision.sh CITY CLOSEWINDOW XDRIVE_LIB DATA_DIR
+set -euo pipefail
+source "$(dirname "$0")/e2e-lib.sh"
+e2e_init "$@"
+
+face=1492.2          # the building's east face (edge of column 95)
+start_x=1600         # the camera never gets east of its start
+building_north=-1804.7
+building_south=-2195.3
+
+e2e_start
+e2e_shot start
+
+# The mouse is left alone: the walking camera turns with it.
+xdotool keydown Left
+sleep 0.5
+e2e_shot stopped
+xdotool keydown Up
+sleep 0.35
+xdotool keyup Up
+xdotool keyup Left
+sleep 0.3
+e2e_shot slid
+e2e_close_expect_0
+
+grep "^Walk blocked at" log.txt >blocked.txt || e2e_fail "no \"Walk blocked\" line in the log: the camera walked into the building"
+pattern='^Walk blocked at \(-?[0-9]+\.[0-9], -?[0-9]+\.[0-9]\): camera at \(-?[0-9]+\.[0-9], -?[0-9]+\.[0-9]\)$'
+bad=$(grep -Evc "$pattern" blocked.txt || true)
+[ "$bad" = 0 ] || e2e_fail "$bad blocked lines do not have the expected form: $(grep -Ev "$pattern" blocked.txt | head -n 1)"
+
+# Columns: target x, target z, camera x, camera z.
+tr '(),:' '    ' <blocked.txt | awk '{ print $4, $5, $8, $9 }' >positions.txt
+awk -v face="$face" -v start="$start_x" -v south="$building_south" -v north="$building_north" '
+    {
+        ++lines
+        # Every target the collision refused lies inside the building ...
+        if ($1 >= face || $2 < south - 16 || $2 > north + 16) {
+            printf "target (%s, %s) is not in the building\n", $1, $2; bad = 1
+        }
+        # ... and the camera is always left outside it: where it was before
+        # the step, or (sliding) on the middle of a free cell next to it:
+        # x = 1500 along the face, or past the south end of the building.
+        beside = $4 <= north && $4 >= south
+        if ($3 > start || (beside && $3 < face)) {
+            printf "camera (%s, %s) is inside the building or east of the start\n", $3, $4; bad = 1
+        }
+        if ($4 > -1999 || $4 < -2001) {
+            if (beside && $3 > face + 16) { printf "sliding camera (%s, %s) is off the face\n", $3, $4; bad = 1 }
+        } else {
+            stopped++
+        }
+        if ($4 < lowest) lowest = $4
+    }
+    BEGIN { lowest = 0 }
+    END {
+        if (bad) exit 1
+        if (stopped < 3) { printf "only %d lines stopped at z = -2000 while stepping sideways\n", stopped; exit 1 }
+        if (lowest > -2080) { printf "the camera did not slide along the face (lowest z %s)\n", lowest; exit 1 }
+        printf "blocked %d times, %d of them head-on at z = -2000; slid to z = %s\n", lines, stopped, lowest
+    }' positions.txt || e2e_fail "walk collision: see above (log lines in blocked.txt)"
+
+# The camera's view changed while it walked: it stands close to the wall.
+change=$(e2e_diff start.png stopped.png 1024x690+0+78)
+e2e_more_than "$change" 0.02 || e2e_fail "the view did not change while walking (difference $change)"
+echo "ok: the walk stopped at the building's face and slid along it"
