@@ -3,12 +3,15 @@
 // through their materials in the three modes, and skinned meshes bend with
 // their bones alike on the CPU and in the shipped skinning vertex program.
 #include "../ShaderManager/ShaderTestSupport.h"
+#include "ShadowMeshSample.h"
+#include "TestMath.h"
 #include "V3DSample.h"
 
 #include "Core/textures/TextureManager.h"
 #include "modules/Material/MaterialManager.h"
 #include "Core/WinAppFramework/Exception.h"
 #include "modules/model/ModelManager.h"
+#include "modules/occlusion/OcclusionCuller.h"
 
 #include <cstdio>
 #include <string>
@@ -289,6 +292,56 @@ TEST_F(LoadedSample, TheCacheHandsOutIndicesAndPlaysMotions) {
         EXPECT_EQ(e.line, 27);
     }
     EXPECT_EQ(cache->models.size, before + 2);
+}
+
+// A model of one closed box, casting shadows (the city's occluders are such meshes).
+V3DContent boxModel(const Vector3& lo, const Vector3& hi) {
+    test::MeshData data = test::box(lo, hi, true);
+    Mesh mesh;
+    mesh.flags = kMeshCastsShadows;
+    mesh.materialIndex = -1;
+    mesh.vertices = data.vertices;
+    mesh.triangles = data.triangles;
+    mesh.boxMin = lo;
+    mesh.boxMax = hi;
+    V3DContent content;
+    content.roots.add(mesh);
+    return content;
+}
+
+TEST_F(LoadedSample, ABuildingHiddenBehindAnotherIsCulledAndNotCounted) {
+    // A big near box in front of a small far one, both on the view axis.
+    Model front, back;
+    ASSERT_TRUE(load(front, boxModel({-400, -400, -1900}, {400, 400, -1100})));
+    ASSERT_TRUE(load(back, boxModel({-50, -50, -3100}, {50, 50, -3000})));
+    OcclusionCuller culler;
+    culler.setSize(600, 300);
+    culler.scaleX = 300;
+    culler.scaleY = 150;
+    culler.minBoxSize = 64;
+    for (Model* model : {&front, &back}) {
+        model->addInstance();
+        model->instance()->flags = kInstanceCullTest;
+        model->instance()->occlusion = &culler;
+        model->meshes[0]->currentInstance()->occluder = true;
+    }
+    glMatrixMode(GL_PROJECTION);
+    glLoadMatrixf(test::perspective(60, 1, 50, 20000).m);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    for (bool enabled : {true, false}) {
+        culler.enabled = enabled;
+        culler.beginFrameFromGL(50, 20000);
+        Model::drawnTriangles = Model::totalTriangles = 0;
+        front.render(kRenderPositionsOnly, -1, 0, false);
+        back.render(kRenderPositionsOnly, -1, 0, false);
+        ASSERT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+        EXPECT_EQ(Model::totalTriangles, 24);
+        // Culled as a whole, the hidden model counts 1 drawn triangle.
+        EXPECT_EQ(Model::drawnTriangles, enabled ? 13 : 24) << "culling " << enabled;
+        EXPECT_EQ(back.instance()->occluded, enabled);
+        EXPECT_GT(culler.occluderPolygons, enabled ? 0 : -1);
+    }
 }
 
 } // namespace
