@@ -108,8 +108,6 @@ FrameSections& sections() {
     throw Exception(message, capsName, sourceFile, line);
 }
 
-DebugLog* appLog() { return Singleton<App>::exists() ? App::getInstance()->log : nullptr; }
-
 // Runs the load of a file the scene can do without (font, cursor, sky box,
 // ground texture): a loader's error is logged and shown, and the start-up
 // goes on without the file.
@@ -118,7 +116,7 @@ void loadOptional(const Load& load) {
     try {
         load();
     } catch (const Exception& e) {
-        if (DebugLog* log = appLog()) {
+        if (DebugLog* log = App::currentLog()) {
             log->printString(e.message);
             log->flush();
         }
@@ -346,7 +344,7 @@ void MainGM::collideWalk() {
         moved = true;
     }
     p = moved ? Vector3(best.x, t.y, best.z) : o;
-    if (DebugLog* log = appLog())
+    if (DebugLog* log = App::currentLog())
         log->print("Walk blocked at (%.1f, %.1f): camera at (%.1f, %.1f)", t.x, t.z, p.x, p.z);
 }
 
@@ -418,7 +416,7 @@ void MainGM::finishBenchmark() {
     inputEnabled = true;
     benchmarkRunning = false;
     TextOverlay::getInstance()->append("\n\nBenchmark result: %f FPS", fps);
-    if (DebugLog* log = appLog()) {
+    if (DebugLog* log = App::currentLog()) {
         double sorted[benchmarkLength];
         std::copy(benchmarkFrameTimes, benchmarkFrameTimes + benchmarkLength, sorted);
         std::sort(sorted, sorted + benchmarkLength);
@@ -501,7 +499,7 @@ void MainGM::handleKeys() {
         text->clear();
         text->append("%s", report.c_str());
         // Also for people who read the numbers without watching the screen.
-        if (DebugLog* log = appLog())
+        if (DebugLog* log = App::currentLog())
             log->printString(report);
     }
     if (keys->wentDown('T'))

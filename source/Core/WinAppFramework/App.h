@@ -51,6 +51,9 @@ public:
     virtual ~App();
 
     static App* getInstance() { return Singleton<App>::getInstance(); }
+    // The App's log, or null while there is no App (tools and tests run
+    // without one) or it has no log.
+    static DebugLog* currentLog() { return Singleton<App>::exists() ? getInstance()->log : nullptr; }
 
     // Sizes the window, initialises the plug-ins and runs the main loop; an
     // Exception from any of it is reported by fatalError and run returns.

@@ -42,13 +42,6 @@ bool isGLSLTarget(unsigned target) {
     return target == GL_VERTEX_SHADER_ARB || target == GL_FRAGMENT_SHADER_ARB;
 }
 
-// The App's log, or null while there is no App (tools and tests run without one).
-DebugLog* engineLog() {
-    if (!Singleton<App>::exists())
-        return nullptr;
-    return App::getInstance()->log;
-}
-
 // One "#var" line, from "#var" to its end; false when it does not declare a
 // constant register.
 bool parseVarLine(const String& line, NamedParam& param) {
@@ -319,7 +312,7 @@ int ShaderManager::loadVertexProgram(const char* file, int language) {
         shader = loadShader(glsl ? GL_VERTEX_SHADER_ARB : GL_VERTEX_PROGRAM_ARB, file);
     } catch (const Exception& e) {
         // The program falls back to fixed function; the reason goes to the log.
-        if (DebugLog* log = engineLog())
+        if (DebugLog* log = App::currentLog())
             log->print("%s: %s", file, e.message.c_str());
         return 0;
     }
@@ -364,7 +357,7 @@ void ShaderManager::printInfoLog(unsigned handle, bool showBox) {
         return;
     GLint length = 0;
     glGetObjectParameterivARB(handle, GL_OBJECT_INFO_LOG_LENGTH_ARB, &length);
-    DebugLog* log = engineLog();
+    DebugLog* log = App::currentLog();
     if (length < minInfoLogLength) {
         if (log)
             log->print("Shader Compiled OK");

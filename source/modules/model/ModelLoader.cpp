@@ -19,15 +19,8 @@ const char* const loadName = "Vantor::Model::load";
 const char* const modelSourceFile = "source\\modules\\model\\Model";
 constexpr int lineBadSignature = 96;
 
-// The App's log, or null while there is no App (tools and tests run without one).
-DebugLog* engineLog() {
-    if (!Singleton<App>::exists())
-        return nullptr;
-    return App::getInstance()->log;
-}
-
 void logLines(const ArrayList<String>& lines) {
-    if (DebugLog* log = engineLog())
+    if (DebugLog* log = App::currentLog())
         for (const String& line : lines)
             log->printString(line);
 }
@@ -76,7 +69,7 @@ bool Model::load(const char* fileName, int skinProgram) {
     ArrayList<unsigned char> bytes;
     if (!readFile(fileName, bytes))
         return false;
-    if (DebugLog* log = engineLog())
+    if (DebugLog* log = App::currentLog())
         log->print("Mesh %s opened", fileName);
     if (bytes.size < unsigned(kV3DSignatureLength) ||
         std::memcmp(bytes.data, kV3DSignature, kV3DSignatureLength) != 0) {
@@ -87,7 +80,7 @@ bool Model::load(const char* fileName, int skinProgram) {
     ByteReader reader(bytes.data + kV3DSignatureLength, bytes.size - unsigned(kV3DSignatureLength));
     const bool loaded = read(reader, skinProgram);
     if (!loaded && reader.hasFault())
-        if (DebugLog* log = engineLog())
+        if (DebugLog* log = App::currentLog())
             log->print("Error loading %s at byte %zu: %s", fileName, reader.faultAt() + kV3DSignatureLength,
                        reader.faultText().c_str());
     return loaded;

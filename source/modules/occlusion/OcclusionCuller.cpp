@@ -8,12 +8,7 @@
 #include <cstdlib>
 #include <new>
 
-#if defined(__SSE__) || defined(_M_X64)
-#define VANTOR_OCCLUSION_SSE 1
-#include <xmmintrin.h>
-#else
-#define VANTOR_OCCLUSION_SSE 0
-#endif
+#include "modules/occlusion/OcclusionSimd.h"
 
 namespace Vantor {
 

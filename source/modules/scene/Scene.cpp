@@ -21,9 +21,9 @@ void Scene::readScene(XMLElement& sceneElement) {
             if (ref.modelIndex != 0)
                 models.add(ref);
         } catch (const Exception& e) {
-            if (Singleton<App>::exists() && App::getInstance()->log) {
-                App::getInstance()->log->print("Model %s left out of the scene:", model->getAttrib("filename").c_str());
-                App::getInstance()->log->printString(e.message);
+            if (DebugLog* log = App::currentLog()) {
+                log->print("Model %s left out of the scene:", model->getAttrib("filename").c_str());
+                log->printString(e.message);
             }
         }
     }
