@@ -442,8 +442,11 @@ void MainGM::switchWalkMode() {
 
 void MainGM::update() {
     if (!benchmarkTimer) {
-        benchmarkTimer = new Timer(false);
-        frameTimer = new Timer(true);
+        // Made here, once the frame clock runs; they live until exit.
+        static Timer benchmarkClock(false);
+        static Timer frameClock(true);
+        benchmarkTimer = &benchmarkClock;
+        frameTimer = &frameClock;
     }
     if (inputEnabled && !GUI::getInstance()->enabled) {
         if (walkMode) {
