@@ -344,8 +344,10 @@ void MainGM::collideWalk() {
         moved = true;
     }
     p = moved ? Vector3(best.x, t.y, best.z) : o;
-    if (DebugLog* log = App::currentLog())
+    if (DebugLog* log = App::currentLog()) {
         log->print("Walk blocked at (%.1f, %.1f): camera at (%.1f, %.1f)", t.x, t.z, p.x, p.z);
+        log->flush();
+    }
 }
 
 void MainGM::controlWalkCamera() {

@@ -27,9 +27,18 @@ e2e_shot start
 xdotool keydown Left
 sleep 0.5
 e2e_shot stopped
-xdotool keydown Up
-sleep 0.35
-xdotool keyup Up
+# How far the slide got, from the lines logged so far (each is flushed).
+lowest_camera_z() {
+    grep "^Walk blocked at" log.txt 2>/dev/null | tr '(),:' '    ' | awk 'BEGIN { m = 0 } $9 < m { m = $9 } END { print m }'
+}
+# A slow frame can leave the camera stuck on a step; push again, at most thrice.
+for _ in 1 2 3; do
+    xdotool keydown Up
+    sleep 0.35
+    xdotool keyup Up
+    sleep 0.2
+    awk -v z="$(lowest_camera_z)" 'BEGIN { exit !(z < -2080) }' && break
+done
 xdotool keyup Left
 sleep 0.3
 e2e_shot slid
