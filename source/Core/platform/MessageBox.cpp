@@ -22,6 +22,9 @@ namespace Vantor::platform {
 
 namespace {
 
+// Further attempts at a message box that SDL could not show.
+constexpr int kMessageBoxRetries = 2;
+
 MessageBoxResponder responder;
 
 constexpr unsigned buttonsMask = 0x0F;
@@ -84,7 +87,11 @@ int messageBox(Window* owner, const char* text, const char* caption, unsigned ty
 
     int answer = -1;
     setCloseSignalsDefault(true);
-    const int shown = SDL_ShowMessageBox(&box, &answer);
+    int shown = SDL_ShowMessageBox(&box, &answer);
+    // SDL tries its helper-program boxes before the X11 one, and now and then
+    // comes back with neither shown; a second try shows the X11 box.
+    for (int retry = 0; shown != 0 && retry < kMessageBoxRetries; ++retry)
+        shown = SDL_ShowMessageBox(&box, &answer);
     setCloseSignalsDefault(false);
     if (shown != 0) {
         int fallback = (type & buttonsMask) == MB_YESNO ? IDNO : IDOK;
