@@ -16,6 +16,8 @@ namespace {
 
 // Tried in this order.
 const char* const displayVideoDrivers = "x11,wayland";
+constexpr int videoInitTries = 4;
+constexpr Uint32 videoInitRetryMs = 250;
 
 void shutdownVideo() { SDL_Quit(); }
 
@@ -32,8 +34,14 @@ bool initVideo() {
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     // A closing window is reported once, as WM_CLOSE; the application decides.
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
-        return false;
+    // A display server that is busy can refuse a connection now and then;
+    // a few more tries keep that from being taken for a missing display.
+    int tries = 1;
+    while (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        if (tries++ == videoInitTries)
+            return false;
+        SDL_Delay(videoInitRetryMs);
+    }
     static bool exitHandlerSet = false;
     if (!exitHandlerSet) {
         std::atexit(shutdownVideo);
