@@ -54,7 +54,7 @@ MeshData seam(float offset) {
     return m;
 }
 
-struct RandomSpec {
+struct RandomMeshShape {
     std::uint64_t seed;
     float spread; // positions lie in [-spread, spread]^3
     int vertexCount;
@@ -66,11 +66,11 @@ struct RandomSpec {
 // moves, and rarely a non-finite one. Triangles: mostly built on an earlier
 // triangle's side (reversed, as a neighbour would, or through copies of its
 // corners), some random, some with indices outside the vertex list.
-MeshData randomMesh(const RandomSpec& spec) {
-    Rng rng(spec.seed);
+MeshData randomMesh(const RandomMeshShape& shape) {
+    Rng rng(shape.seed);
     MeshData m;
-    for (int i = 0; i < spec.vertexCount; ++i) {
-        const float s = spec.spread;
+    for (int i = 0; i < shape.vertexCount; ++i) {
+        const float s = shape.spread;
         Vector3 p(rng.uniform(-s, s), rng.uniform(-s, s), rng.uniform(-s, s));
         if (i > 0) {
             const Vector3 base = m.vertices[rng.below(unsigned(i))].position;
@@ -100,8 +100,8 @@ MeshData randomMesh(const RandomSpec& spec) {
                                : std::numeric_limits<float>::infinity();
         m.vertices.add(vertexAt(p));
     }
-    const int n = spec.vertexCount;
-    for (int i = 0; i < spec.triangleCount; ++i) {
+    const int n = shape.vertexCount;
+    for (int i = 0; i < shape.triangleCount; ++i) {
         int a = int(rng.below(unsigned(n))), b = int(rng.below(unsigned(n))), c = int(rng.below(unsigned(n)));
         if (i > 0 && rng.below(4) != 0) {
             const Triangle& t = m.triangles[rng.below(m.triangles.size)];
@@ -132,15 +132,15 @@ int sharedEdges(const ShadowMesh& mesh) {
 } // namespace
 
 TEST(ShadowMeshTest, HashedBuildMatchesTheScansOnSeededRandomMeshes) {
-    const RandomSpec specs[] = {
+    const RandomMeshShape shapes[] = {
         {1, 10.0f, 300, 500},     // sparse: welding only through the copies
         {2, 0.004f, 400, 700},    // dense: welds and chains across grid cells
         {3, 0.05f, 2000, 4000},   // mixed
         {4, 20000.0f, 600, 1000}, // large coordinates, where a float step is near the tolerance
     };
-    for (const RandomSpec& spec : specs) {
-        SCOPED_TRACE(testing::Message() << "seed " << spec.seed);
-        const MeshData data = randomMesh(spec);
+    for (const RandomMeshShape& shape : shapes) {
+        SCOPED_TRACE(testing::Message() << "seed " << shape.seed);
+        const MeshData data = randomMesh(shape);
         ShadowMesh fast, reference;
         fast.build(data.triangles, data.vertices);
         reference.buildReference(data.triangles, data.vertices);
@@ -159,10 +159,10 @@ TEST(ShadowMeshTest, HashedBuildMatchesTheScansOnSeededRandomMeshes) {
         }
         // The mesh exercised what it is meant to: welding, shared and open
         // edges, and skipped triangles.
-        EXPECT_LT(fast.positions.size, unsigned(spec.vertexCount));
+        EXPECT_LT(fast.positions.size, unsigned(shape.vertexCount));
         EXPECT_GT(sharedEdges(fast), 0);
         EXPECT_GT(int(fast.edges.size), sharedEdges(fast));
-        EXPECT_LT(fast.triangles.size, unsigned(spec.triangleCount));
+        EXPECT_LT(fast.triangles.size, unsigned(shape.triangleCount));
     }
 }
 
