@@ -90,6 +90,9 @@ bool ModelManager::advance(AnimationPlayer& player, float dt, bool apply) {
     model = resolve(*player.ref);
     model->motions[unsigned(player.motion)].apply(*model, player.time, player.interpolate);
     model->skin();
+    // The box the whole model is culled by follows what the motion moved;
+    // kept from the load it would cull a car by where it started.
+    model->computeBox();
     return true;
 }
 

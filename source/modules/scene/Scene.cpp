@@ -18,8 +18,10 @@ void Scene::readScene(XMLElement& sceneElement) {
         // A model that does not load is left out of the scene.
         try {
             ModelRef ref = ModelManager::getInstance()->load(model->getAttrib("filename").c_str(), 0);
-            if (ref.modelIndex != 0)
+            if (ref.modelIndex != 0) {
                 models.add(ref);
+                modelFiles.add(model->getAttrib("filename"));
+            }
         } catch (const Exception& e) {
             if (DebugLog* log = App::currentLog()) {
                 log->print("Model %s left out of the scene:", model->getAttrib("filename").c_str());

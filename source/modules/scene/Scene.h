@@ -9,11 +9,14 @@
 //
 // While it renders, the scene publishes the eye and the current light into
 // the shader parameter database ("eyeModelview", "eyePosition",
-// "lightPosition", "lightDiffuse", "lightSpecular") for material programs.
+// "lightPosition", "lightDiffuse", "lightSpecular", and "lightRange" as
+// (range, 1 / range, 1 / range^2, 0), all zeros without a range) for
+// material programs.
 #pragma once
 
 #include "Core/ArrayList.h"
 #include "Core/Matrix4.h"
+#include "Core/String.h"
 #include "Core/Vector3.h"
 #include "modules/model/ModelManager.h"
 
@@ -25,6 +28,11 @@ class XMLElement;
 class Scene {
 public:
     ArrayList<ModelRef> models;
+    // The file each model was loaded from, at the model's index.
+    ArrayList<String> modelFiles;
+    // Models marked here are still animated but neither drawn nor
+    // shadowed; indices past the end are shown.
+    ArrayList<bool> modelHidden;
     float ambient[4] = {1.0f, 1.0f, 1.0f, 1.0f};
     Matrix4 eyeModelview;
 
@@ -35,15 +43,18 @@ public:
     // advancing the animations by frameDelta.
     void renderScene();
 
+    bool shown(unsigned index) const { return index >= modelHidden.size || !modelHidden[index]; }
+
     // The steps of renderScene, for callers that time them.
     // Clears stopped and finished of every player and advances it by dt.
     void animate(float dt);
     // The eye in world space: the inverse of eyeModelview applied to the origin.
     Vector3 eyePosition() const;
     // The shadow-volume update and then the rebuild of every mesh of every
-    // model for light.
-    void updateShadowVolumes(const Light& light, const Vector3& eye);
-    // Model::render of every model.
+    // model for light. With a view-projection matrix, volumes that cannot
+    // reach into that view are left inactive.
+    void updateShadowVolumes(const Light& light, const Vector3& eye, const Matrix4* viewProjection = nullptr);
+    // Model::render of every shown model.
     void renderModels(int mode, int light, int pass);
     // Draws the volumes of every mesh for light into the stencil buffer.
     void drawShadowVolumes(const Light& light, bool capped);

@@ -6,6 +6,7 @@
 #include "Core/WinAppFramework/Globals.h"
 #include "modules/ShaderManager/ParamDatabase.h"
 #include "modules/scene/Light.h"
+#include "modules/scene/LightBounds.h"
 
 #include <GL/glew.h>
 
@@ -26,6 +27,14 @@ constexpr int kNoLight = -1;
 constexpr GLfloat kVolumeOffsetUnits = 10.0f;
 
 Vector4 toVector(const float* colour) { return Vector4(colour[0], colour[1], colour[2], colour[3]); }
+
+// (range, 1 / range, 1 / range^2, 0) for programs that fade a light out
+// towards its range; all zeros for a light without one.
+Vector4 rangeVector(float range) {
+    if (!(range > 0.0f))
+        return Vector4(0.0f, 0.0f, 0.0f, 0.0f);
+    return Vector4(range, 1.0f / range, 1.0f / (range * range), 0.0f);
+}
 
 void setUpGLLight(const Light& light) {
     const GLenum id = GLenum(GL_LIGHT0 + light.index);
@@ -63,22 +72,34 @@ Vector3 Scene::eyePosition() const {
 
 void Scene::renderModels(int mode, int light, int pass) {
     ModelManager* cache = ModelManager::getInstance();
-    for (const ModelRef& ref : models)
-        if (Model* model = cache->resolve(ref))
+    for (unsigned i = 0; i < models.size; ++i)
+        if (Model* model = shown(i) ? cache->resolve(models[i]) : nullptr)
             model->render(mode, light, pass, false);
 }
 
-void Scene::updateShadowVolumes(const Light& light, const Vector3& eye) {
+void Scene::updateShadowVolumes(const Light& light, const Vector3& eye, const Matrix4* viewProjection) {
     ModelManager* cache = ModelManager::getInstance();
     const ShadowLight shadow = light.shadowLight();
-    for (const ModelRef& ref : models)
-        if (Model* model = cache->resolve(ref)) {
+    for (unsigned i = 0; i < models.size; ++i)
+        if (Model* model = shown(i) ? cache->resolve(models[i]) : nullptr) {
             model->update(false);
-            for (Mesh* mesh : model->meshes)
+            for (Mesh* mesh : model->meshes) {
                 mesh->updateShadow(eye, shadow);
+                ShadowVolume* volume = mesh->shadowVolume(light.index);
+                // A volume that cannot reach into the view is neither built
+                // nor drawn (skinned meshes keep theirs: their boxes are
+                // only brought up to date when they are drawn).
+                if (viewProjection && volume && volume->active && !(mesh->flags & kMeshSkinned)) {
+                    Vector3 hull[16];
+                    shadowVolumeHull(mesh->boxMin, mesh->boxMax, mesh->world, light.position, volume->extrusion,
+                                     hull);
+                    if (outsideView(*viewProjection, hull, 16))
+                        volume->active = false;
+                }
+            }
         }
-    for (const ModelRef& ref : models)
-        if (Model* model = cache->resolve(ref))
+    for (unsigned i = 0; i < models.size; ++i)
+        if (Model* model = shown(i) ? cache->resolve(models[i]) : nullptr)
             for (Mesh* mesh : model->meshes)
                 mesh->rebuildShadow(shadow);
 }
@@ -86,8 +107,8 @@ void Scene::updateShadowVolumes(const Light& light, const Vector3& eye) {
 void Scene::drawShadowVolumes(const Light& light, bool capped) {
     ModelManager* cache = ModelManager::getInstance();
     const ShadowLight shadow = light.shadowLight();
-    for (const ModelRef& ref : models)
-        if (Model* model = cache->resolve(ref))
+    for (unsigned i = 0; i < models.size; ++i)
+        if (Model* model = shown(i) ? cache->resolve(models[i]) : nullptr)
             for (Mesh* mesh : model->meshes)
                 mesh->drawShadow(shadow, capped);
 }
@@ -113,11 +134,28 @@ void Scene::renderScene() {
 
     const Vector3 eye = eyePosition();
     params->vectors.setValue("eyePosition", Vector4(eye, 1.0f));
+    Matrix4 projection;
+    glGetFloatv(GL_PROJECTION_MATRIX, projection.m);
+    const Matrix4 viewProjection = projection * eyeModelview;
+    // A perspective projection's near plane distance (only used with one).
+    const float nearClip = projection.m[14] / (projection.m[10] - 1.0f);
+    int viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
 
     for (const Light& light : sceneLights) {
         params->vectors.setValue("lightPosition", light.position);
         params->vectors.setValue("lightDiffuse", toVector(light.diffuse));
         params->vectors.setValue("lightSpecular", toVector(light.specular));
+        params->vectors.setValue("lightRange", rangeVector(light.range));
+        // Nothing a light does shows outside the rectangle its reach
+        // projects to: volumes, lighting and the stencil clear keep inside.
+        int scissor[4];
+        const bool scissored =
+            lightScissor(projection, eyeModelview, light.position.xyz(), light.range, nearClip, viewport, scissor);
+        if (scissored) {
+            glScissor(scissor[0], scissor[1], scissor[2], scissor[3]);
+            glEnable(GL_SCISSOR_TEST);
+        }
         if (!light.castShadows) {
             glClear(GL_STENCIL_BUFFER_BIT);
             // Added like a shadowed light's pass; drawn opaque it would wipe
@@ -126,9 +164,10 @@ void Scene::renderScene() {
             glBlendFunc(GL_ONE, GL_ONE);
             renderModels(kRenderPerLight, light.index, kLightPass);
             glDisable(GL_BLEND);
+            glDisable(GL_SCISSOR_TEST);
             continue;
         }
-        updateShadowVolumes(light, eye);
+        updateShadowVolumes(light, eye, &viewProjection);
 
         glDepthMask(GL_FALSE);
         glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
@@ -173,6 +212,7 @@ void Scene::renderScene() {
         glDisable(GL_STENCIL_TEST);
         // Every shadowed light leaves a clear stencil buffer for the next one.
         glClear(GL_STENCIL_BUFFER_BIT);
+        glDisable(GL_SCISSOR_TEST);
     }
 
     glLightfv(GL_LIGHT0, GL_AMBIENT, ambient);

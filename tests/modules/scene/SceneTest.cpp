@@ -5,11 +5,13 @@
 // with "model" elements live in the GL tests.
 #include "modules/particles/ParticleManager.h"
 #include "modules/scene/Light.h"
+#include "modules/scene/LightBounds.h"
 #include "modules/scene/Scene.h"
 #include "modules/xml/XMLFile.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -198,3 +200,95 @@ TEST(SetPosition, MovesTheLightAndItsGlow) {
 }
 
 } // namespace
+
+namespace {
+
+// gluPerspective(90 degrees, aspect 1, near 1, far 10000) from the origin
+// looking down -z.
+Matrix4 squareView() {
+    Matrix4 m;
+    const float nearClip = 1.0f, farClip = 10000.0f;
+    for (float& e : m.m)
+        e = 0.0f;
+    m.m[0] = m.m[5] = 1.0f;
+    m.m[10] = -(farClip + nearClip) / (farClip - nearClip);
+    m.m[11] = -1.0f;
+    m.m[14] = -2.0f * farClip * nearClip / (farClip - nearClip);
+    return m;
+}
+
+} // namespace
+
+TEST(LightBounds, ScissorHoldsTheReachAndGivesUpNearTheEye) {
+    const Matrix4 view = squareView(), eye;
+    const int viewport[4] = {0, 0, 1000, 1000};
+    int rect[4] = {};
+    // Straight ahead at 5000 with range 500: the touching lines have slope
+    // 500 / sqrt(5000^2 - 500^2) = 0.1005, i.e. 1000 * (1 +- 0.1005) / 2.
+    ASSERT_TRUE(lightScissor(view, eye, Vector3(0, 0, -5000), 500, 1, viewport, rect));
+    EXPECT_EQ(rect[0], 449);
+    EXPECT_EQ(rect[1], 449);
+    EXPECT_EQ(rect[2], 102);
+    EXPECT_EQ(rect[3], 102);
+    // Off the axis, moved by a view: every point of the sphere projects
+    // inside the rectangle, and the rectangle's edges touch the sphere's image.
+    const Matrix4 moved = Matrix4::translation(-300.0f, 100.0f, 0.0f);
+    const Vector3 centre(1500, -400, -3000);
+    ASSERT_TRUE(lightScissor(view, moved, centre, 700, 1, viewport, rect));
+    float x0 = 1e9f, x1 = -1e9f, y0 = 1e9f, y1 = -1e9f;
+    for (int i = 0; i < 90; ++i)
+        for (int j = 0; j < 45; ++j) {
+            const float a = float(i) * 0.0698f, b = float(j) * 0.0698f;
+            const Vector3 p = centre + Vector3(std::cos(a) * std::sin(b), std::cos(b), std::sin(a) * std::sin(b)) * 700;
+            const Vector3 q(p.x - 300, p.y + 100, p.z);
+            const float sx = (q.x / -q.z + 1) * 500, sy = (q.y / -q.z + 1) * 500;
+            x0 = std::min(x0, sx), x1 = std::max(x1, sx), y0 = std::min(y0, sy), y1 = std::max(y1, sy);
+        }
+    EXPECT_GE(x0, float(rect[0]));
+    EXPECT_LE(x1, float(rect[0] + rect[2]));
+    EXPECT_GE(y0, float(rect[1]));
+    EXPECT_LE(y1, float(rect[1] + rect[3]));
+    EXPECT_LT(float(rect[2]), x1 - x0 + 4) << "tight across";
+    EXPECT_LT(float(rect[3]), y1 - y0 + 4) << "tight up";
+    // No rectangle without a range, reaching the near plane, or behind the eye.
+    EXPECT_FALSE(lightScissor(view, eye, Vector3(0, 0, -5000), 0, 1, viewport, rect));
+    EXPECT_FALSE(lightScissor(view, eye, Vector3(0, 0, -500), 499.5f, 1, viewport, rect));
+    EXPECT_FALSE(lightScissor(view, eye, Vector3(0, 0, 5000), 500, 1, viewport, rect));
+    // Off to the side: an empty rectangle.
+    ASSERT_TRUE(lightScissor(view, eye, Vector3(20000, 0, -5000), 500, 1, viewport, rect));
+    EXPECT_EQ(rect[2], 0);
+    // An orthographic projection is left alone.
+    Matrix4 ortho;
+    ortho.m[0] = ortho.m[5] = 0.001f;
+    ortho.m[10] = -0.001f;
+    EXPECT_FALSE(lightScissor(ortho, eye, Vector3(0, 0, -5000), 500, 1, viewport, rect));
+}
+
+TEST(LightBounds, AVolumeIsOutsideTheViewOnlyWhenItsWholeHullIs) {
+    const Matrix4 view = squareView();
+    const Matrix4 world = Matrix4::translation(0.0f, 0.0f, 0.0f);
+    const struct {
+        Vector3 boxMin, boxMax;
+        Vector4 light;
+        float extrusion;
+        bool outside;
+    } table[] = {
+        // Behind the eye, lit from behind: the shadow points further back.
+        {{-10, -10, 100}, {10, 10, 120}, {0, 0, -100, 1}, 500, true},
+        // Behind the eye, lit from further behind: the shadow reaches ahead into view.
+        {{-10, -10, 100}, {10, 10, 120}, {0, 0, 1000, 1}, 5000, false},
+        // Far to the left, its shadow thrown further left.
+        {{-9000, -10, -1000}, {-8000, 10, -900}, {0, 0, -950, 1}, 3000, true},
+        // Far to the left, its shadow thrown right across the view.
+        {{-9000, -10, -1000}, {-8000, 10, -900}, {-20000, 0, -950, 1}, 15000, false},
+        // A directional light shining along -x.
+        {{-9000, -10, -1000}, {-8000, 10, -900}, {1, 0, 0, 0}, 15000, true},
+        // In view.
+        {{-10, -10, -120}, {10, 10, -100}, {0, 500, -100, 1}, 100, false},
+    };
+    for (const auto& row : table) {
+        Vector3 hull[16];
+        shadowVolumeHull(row.boxMin, row.boxMax, world, row.light, row.extrusion, hull);
+        EXPECT_EQ(outsideView(view, hull, 16), row.outside) << row.boxMin.x << " " << row.light.z;
+    }
+}

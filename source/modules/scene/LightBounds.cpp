@@ -1,0 +1,94 @@
+// Screen bounds of a light's reach and view culling of shadow volumes.
+#include "modules/scene/LightBounds.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace Vantor {
+
+namespace {
+
+Vector4 clipOf(const Matrix4& m, const Vector3& p) {
+    const float* e = m.m;
+    return Vector4(e[0] * p.x + e[4] * p.y + e[8] * p.z + e[12], e[1] * p.x + e[5] * p.y + e[9] * p.z + e[13],
+                   e[2] * p.x + e[6] * p.y + e[10] * p.z + e[14], e[3] * p.x + e[7] * p.y + e[11] * p.z + e[15]);
+}
+
+// Bits of the clip planes a clip-space point lies outside: x < -w, x > w,
+// y < -w, y > w, z < -w, z > w.
+int outcode(const Vector4& c) {
+    return (c.x < -c.w ? 1 : 0) | (c.x > c.w ? 2 : 0) | (c.y < -c.w ? 4 : 0) | (c.y > c.w ? 8 : 0) |
+           (c.z < -c.w ? 16 : 0) | (c.z > c.w ? 32 : 0);
+}
+
+} // namespace
+
+bool outsideView(const Matrix4& viewProjection, const Vector3* points, int count) {
+    int common = 63;
+    for (int i = 0; i < count && common != 0; ++i)
+        common &= outcode(clipOf(viewProjection, points[i]));
+    return count > 0 && common != 0;
+}
+
+void shadowVolumeHull(const Vector3& boxMin, const Vector3& boxMax, const Matrix4& world, const Vector4& light,
+                      float extrusion, Vector3 out[16]) {
+    for (int k = 0; k < 8; ++k) {
+        Vector3 corner((k & 1) ? boxMax.x : boxMin.x, (k & 2) ? boxMax.y : boxMin.y, (k & 4) ? boxMax.z : boxMin.z);
+        world.transformPoint(corner);
+        Vector3 away = light.w != 0.0f ? corner - light.xyz() : -light.xyz();
+        const float length = away.length();
+        if (length > 0.0f)
+            away = away * (extrusion / length);
+        out[k] = corner;
+        out[k + 8] = corner + away;
+    }
+}
+
+namespace {
+
+// The range of u / -z over the circle of radius r round (u, z) in a plane
+// through the eye, the circle wholly in front of the eye (-z > r): the
+// slopes of the two lines from the eye that touch it.
+void tangentSlopes(float u, float z, float r, float& low, float& high) {
+    const float depth = -z;
+    const float distance2 = u * u + depth * depth;
+    const float along = std::sqrt(std::max(distance2 - r * r, 0.0f));
+    // The touching lines make the angle asin(r / d) with the line to the centre.
+    const float denominatorLow = depth * along + u * r, denominatorHigh = depth * along - u * r;
+    low = (u * along - depth * r) / denominatorLow;
+    high = denominatorHigh > 0.0f ? (u * along + depth * r) / denominatorHigh : 1e30f;
+}
+
+} // namespace
+
+bool lightScissor(const Matrix4& projection, const Matrix4& modelview, const Vector3& position, float range,
+                  float nearClip, const int viewport[4], int rect[4]) {
+    // Only a perspective projection (w = -z) is handled.
+    const float* m = projection.m;
+    if (!(range > 0.0f) || m[3] != 0.0f || m[7] != 0.0f || m[11] != -1.0f || m[15] != 0.0f)
+        return false;
+    Vector3 centre = position;
+    modelview.transformPoint(centre);
+    if (!(-centre.z - range > nearClip))
+        return false;
+    float xLow, xHigh, yLow, yHigh;
+    tangentSlopes(centre.x, centre.z, range, xLow, xHigh);
+    tangentSlopes(centre.y, centre.z, range, yLow, yHigh);
+    // A perspective projection maps eye x / -z to m0 * slope - m8 (and y
+    // with m5, m9).
+    const float x0 = std::max(-1.0f, m[0] * xLow - m[8]), x1 = std::min(1.0f, m[0] * xHigh - m[8]);
+    const float y0 = std::max(-1.0f, m[5] * yLow - m[9]), y1 = std::min(1.0f, m[5] * yHigh - m[9]);
+    if (x0 <= -1.0f && y0 <= -1.0f && x1 >= 1.0f && y1 >= 1.0f)
+        return false;
+    const int left = int(std::floor((x0 + 1.0f) * 0.5f * float(viewport[2])));
+    const int bottom = int(std::floor((y0 + 1.0f) * 0.5f * float(viewport[3])));
+    const int right = int(std::ceil((x1 + 1.0f) * 0.5f * float(viewport[2])));
+    const int top = int(std::ceil((y1 + 1.0f) * 0.5f * float(viewport[3])));
+    rect[0] = viewport[0] + std::max(0, std::min(left, viewport[2]));
+    rect[1] = viewport[1] + std::max(0, std::min(bottom, viewport[3]));
+    rect[2] = std::max(0, right - left);
+    rect[3] = std::max(0, top - bottom);
+    return true;
+}
+
+} // namespace Vantor
