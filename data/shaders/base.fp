@@ -1,11 +1,16 @@
 !!ARBfp1.0
 # Base pass of surfaces lit per light: fragment stage. Colour = texture *
-# vertex colour * the light model's ambient colour, the light that reaches
-# every surface, shadowed or not; the light passes add to it.
+# vertex colour * (the light model's ambient colour + the texture's glow),
+# the light that reaches every surface, shadowed or not; the light passes
+# add to it. A texture's alpha tells its glow: 1 - alpha, so lit windows
+# shine on their own and textures without alpha (alpha 1) do not glow.
 PARAM ambient = state.lightmodel.ambient;
-TEMP texel, colour;
+PARAM one = { 1.0, 1.0, 1.0, 1.0 };
+TEMP texel, colour, light;
 TEX texel, fragment.texcoord[0], texture[0], 2D;
 MUL colour, texel, fragment.color;
-MUL result.color.xyz, colour, ambient;
+SUB light, one, texel.w;
+ADD light, light, ambient;
+MUL result.color.xyz, colour, light;
 MOV result.color.w, colour.w;
 END

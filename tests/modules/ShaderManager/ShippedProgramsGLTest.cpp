@@ -29,6 +29,8 @@ struct LitScene {
     Vector4 eye{5.0f, 5.0f, 8.0f, 1.0f};
     Vector4 diffuse{0.9f, 0.8f, 0.7f, 1.0f};
     Vector4 specular{0.5f, 0.4f, 0.3f, 1.0f};
+    // 0: the light does not fade.
+    float range = 0.0f;
 };
 
 Vector3 normalised(const Vector3& v) {
@@ -49,8 +51,13 @@ test::RGBA expectedLit(const LitScene& scene, float x, float y, const GLubyte* t
     const Vector3 l = normalised(Vector3(objectLight.x - p.x, objectLight.y - p.y, objectLight.z - p.z));
     const Vector3 v = normalised(Vector3(eye.x - p.x, eye.y - p.y, eye.z - p.z));
     const Vector3 h = normalised(Vector3(l.x + v.x, l.y + v.y, l.z + v.z));
-    const float diffuse = std::fmax(dot3(n, l), 0.0f);
-    const float specular = diffuse > 0 ? std::pow(std::fmax(dot3(n, h), 0.0f), kSpecularExponent) : 0.0f;
+    const Vector3 toLight(objectLight.x - p.x, objectLight.y - p.y, objectLight.z - p.z);
+    const float fade =
+        scene.range > 0 ? std::fmin(std::fmax(1 - dot3(toLight, toLight) / (scene.range * scene.range), 0.0f), 1.0f)
+                        : 1.0f;
+    const float diffuse = std::fmax(dot3(n, l), 0.0f) * fade;
+    const float specular =
+        diffuse > 0 ? std::pow(std::fmax(dot3(n, h), 0.0f), kSpecularExponent) * fade : 0.0f;
     float colour[3];
     for (int i = 0; i < 3; ++i)
         colour[i] = texel[i] / 255.0f * scene.diffuse.v[i] * diffuse + scene.specular.v[i] * specular;
@@ -102,38 +109,49 @@ TEST_P(LitTextured, LightsTheQuadAsTheFormulaSays) {
         EXPECT_STREQ(vertexParams[1].name.c_str(), "lightPosition");
         EXPECT_STREQ(vertexParams[2].name.c_str(), "eyePosition");
         const ArrayList<NamedParam>& fragmentParams = shaderOf(index, 1).params;
-        ASSERT_EQ(fragmentParams.size, 2u) << "the texture unit declares no constant";
+        ASSERT_EQ(fragmentParams.size, 3u) << "the texture unit declares no constant";
         EXPECT_STREQ(fragmentParams[0].name.c_str(), "lightDiffuse");
         EXPECT_STREQ(fragmentParams[1].name.c_str(), "lightSpecular");
+        EXPECT_STREQ(fragmentParams[2].name.c_str(), "lightRange");
     }
 
-    LitScene scene;
-    for (const char* name :
-         {"objectLightPosition", "lightPosition", "eyePosition", "lightDiffuse", "lightSpecular"})
-        db->registerProgramParam(index, name, kParamVector);
-    db->vectors.setValue("objectLightPosition", scene.objectLight);
-    db->vectors.setValue("lightPosition", scene.light);
-    db->vectors.setValue("eyePosition", scene.eye);
-    db->vectors.setValue("lightDiffuse", scene.diffuse);
-    db->vectors.setValue("lightSpecular", scene.specular);
     bindChecker();
+    // Without a range, then with one that fades the light out across the quad.
+    for (const float range : {0.0f, 1.2f}) {
+        LitScene scene;
+        scene.range = range;
+        for (const char* name : {"objectLightPosition", "lightPosition", "eyePosition", "lightDiffuse",
+                                 "lightSpecular", "lightRange"})
+            db->registerProgramParam(index, name, kParamVector);
+        db->vectors.setValue("objectLightPosition", scene.objectLight);
+        db->vectors.setValue("lightPosition", scene.light);
+        db->vectors.setValue("eyePosition", scene.eye);
+        db->vectors.setValue("lightDiffuse", scene.diffuse);
+        db->vectors.setValue("lightSpecular", scene.specular);
+        db->vectors.setValue("lightRange", range > 0 ? Vector4(range, 1 / range, 1 / (range * range), 0)
+                                                     : Vector4(0, 0, 0, 0));
 
-    ASSERT_TRUE(program(index).bind());
-    test::drawQuad(-1, -1, 1, 1);
-    ASSERT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+        ASSERT_TRUE(program(index).bind());
+        test::drawQuad(-1, -1, 1, 1);
+        ASSERT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 
-    // One pixel in each texel's quarter, and the one under the highlight.
-    const int pixels[][2] = {{8, 8}, {56, 8}, {8, 56}, {56, 56}, {41, 25}, {30, 34}};
-    for (const auto& pixel : pixels) {
-        const int px = pixel[0], py = pixel[1];
-        const GLubyte* texel = checker[py * 2 / height()][px * 2 / width()];
-        const test::RGBA expected = expectedLit(scene, toQuad(px, width()), toQuad(py, height()), texel);
-        EXPECT_TRUE(near(readPixel(px, py), expected.r, expected.g, expected.b))
-            << "pixel " << px << ", " << py;
+        // One pixel in each texel's quarter, and the one under the highlight.
+        const int pixels[][2] = {{8, 8}, {56, 8}, {8, 56}, {56, 56}, {41, 25}, {30, 34}};
+        for (const auto& pixel : pixels) {
+            const int px = pixel[0], py = pixel[1];
+            const GLubyte* texel = checker[py * 2 / height()][px * 2 / width()];
+            const test::RGBA expected = expectedLit(scene, toQuad(px, width()), toQuad(py, height()), texel);
+            EXPECT_TRUE(near(readPixel(px, py), expected.r, expected.g, expected.b))
+                << "pixel " << px << ", " << py << " range " << range;
+        }
+        // The highlight is where the half vector meets the normal: brighter
+        // than its texel's lit colour; a far corner is out of reach.
+        if (range == 0.0f) {
+            EXPECT_GT(readPixel(41, 25).r, 200);
+        } else {
+            EXPECT_EQ(readPixel(8, 8).r, 0);
+        }
     }
-    // The highlight is where the half vector meets the normal: brighter than its texel's lit colour.
-    const test::RGBA peak = readPixel(41, 25);
-    EXPECT_GT(peak.r, 200);
 }
 
 INSTANTIATE_TEST_SUITE_P(Shipped, LitTextured, ::testing::Values(kProgramAsm, kProgramGLSL), test::kindName);
