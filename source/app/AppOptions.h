@@ -8,13 +8,20 @@ namespace Vantor {
 class XMLElement;
 }
 
+// The groups of scene models that the render flags switch, told by the
+// folder of the model's file: "models\\buildings\\", "models\\pedestrians\\",
+// "models\\birds\\" and "models\\cars\\" (any case). Models elsewhere, such
+// as the ground, are always drawn.
+enum class ModelGroup { other, buildings, pedestrians, birds, cars };
+ModelGroup modelGroupOf(const char* file);
+
 class AppOptions : public Vantor::Singleton<AppOptions> {
 public:
     static constexpr float defaultFarClip = 20000.0f;
     static constexpr float defaultNearClip = 50.0f;
 
-    // The four render flags are kept for the options menu; the scene draws
-    // whatever its description lists.
+    // The four render flags decide whether the scene draws its models of
+    // that group (see ModelGroup).
     bool renderBuildings = true;
     bool renderPedestrians = true;
     bool renderBirds = false;
@@ -32,4 +39,6 @@ public:
     // when not zero (missing keys take their defaults: occlusionCulling 1,
     // every other flag 0), the clip keys are floats.
     void read(const Vantor::XMLElement& element);
+    // Whether the render flags let the scene draw models of group.
+    bool shows(ModelGroup group) const;
 };

@@ -211,6 +211,8 @@ void MainGM::init() {
 
     if (XMLElement* sceneElement = config.findChild("scene"))
         scene.readScene(*sceneElement);
+    for (const String& file : scene.modelFiles)
+        modelGroups.add(modelGroupOf(file.c_str()));
     if (XMLElement* materials = config.findChild("materialProperties"))
         MaterialManager::getInstance()->loadMaterialProperties(*materials);
 
@@ -546,6 +548,10 @@ void MainGM::render() {
     glUseProgramObjectARB(0);
     glPopMatrix();
 
+    // The render flags may change in the options menu at any time.
+    scene.modelHidden.resize(modelGroups.size);
+    for (unsigned i = 0; i < modelGroups.size; ++i)
+        scene.modelHidden[i] = !options->shows(modelGroups[i]);
     profile.scene.start();
     scene.renderScene();
     profile.scene.stop();
@@ -573,4 +579,15 @@ void MainGM::render() {
         overlay->end2D();
     }
     profile.frame.stop();
+    if (!startUpLogged) {
+        startUpLogged = true;
+        if (DebugLog* log = App::currentLog()) {
+            glFinish();
+            using Milliseconds = std::chrono::duration<double, std::milli>;
+            const auto now = std::chrono::steady_clock::now();
+            log->print("City drawn %.0f ms after the start (%.0f ms after the full-screen answer)",
+                       Milliseconds(now - startedAt).count(), Milliseconds(now - answeredAt).count());
+            log->flush();
+        }
+    }
 }

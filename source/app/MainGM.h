@@ -8,6 +8,7 @@
 // benchmark and draws the scene with its help texts.
 #pragma once
 
+#include "AppOptions.h"
 #include "MainMenu.h"
 
 #include "Core/ArrayList.h"
@@ -18,6 +19,8 @@
 #include "Core/textures/Image.h"
 #include "modules/occlusion/OcclusionCuller.h"
 #include "modules/scene/Scene.h"
+
+#include <chrono>
 
 namespace Vantor {
 class Texture;
@@ -46,7 +49,14 @@ public:
     bool lightTracking = false;
     // The scene: its models, ambient colour and lights.
     Vantor::Scene scene;
+    // The render-flag group of each scene model, at the model's index.
+    Vantor::ArrayList<ModelGroup> modelGroups;
     bool walkMode = true;
+    // When the program started and when its full-screen question was
+    // answered; the first drawn frame logs how long start-up took from each.
+    std::chrono::steady_clock::time_point startedAt = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point answeredAt = startedAt;
+    bool startUpLogged = false;
 
     void init() override;
     void update() override;

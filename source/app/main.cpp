@@ -7,6 +7,8 @@
 #include "Core/WinAppFramework/GameMode.h"
 #include "Core/platform/MessageBox.h"
 
+#include <chrono>
+
 namespace {
 
 constexpr int windowWidth = 1024;
@@ -21,10 +23,12 @@ MainGM cityScene;
 
 int main(int, char**) {
     using namespace Vantor;
+    cityScene.startedAt = std::chrono::steady_clock::now();
     int answer = platform::messageBox(nullptr,
                                       "Would you like to run fullscreen?\nnote: this may not work on some displays",
                                       "Run Fullscreen?", platform::MB_YESNO | platform::MB_ICONQUESTION);
     bool fullscreen = answer != platform::IDNO;
+    cityScene.answeredAt = std::chrono::steady_clock::now();
 
     App* app = App::getInstance();
     FPSCounter::getInstance();

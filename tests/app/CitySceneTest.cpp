@@ -171,3 +171,29 @@ TEST_F(Menus, CommandsSwapTheMenusAndQuit) {
 }
 
 } // namespace
+
+TEST(AppOptionsTest, RenderFlagsSwitchTheModelGroupsByFolder) {
+    const struct {
+        const char* file;
+        ModelGroup group;
+    } table[] = {
+        {"models\\buildings\\tall.v3d", ModelGroup::buildings},
+        {"Models\\Buildings\\low.v3d", ModelGroup::buildings},
+        {"models/pedestrians/pedestrian03.v3d", ModelGroup::pedestrians},
+        {"models\\birds\\bird00.v3d", ModelGroup::birds},
+        {"models\\cars\\car11.v3d", ModelGroup::cars},
+        {"models\\ground.v3d", ModelGroup::other},
+        {"models\\carsales.v3d", ModelGroup::other},
+        {"", ModelGroup::other},
+        {nullptr, ModelGroup::other},
+    };
+    AppOptions options;
+    options.renderBuildings = options.renderPedestrians = options.renderBirds = options.renderCars = false;
+    for (const auto& row : table) {
+        EXPECT_EQ(modelGroupOf(row.file), row.group) << (row.file ? row.file : "null");
+        EXPECT_EQ(options.shows(row.group), row.group == ModelGroup::other);
+    }
+    options.renderCars = true;
+    EXPECT_TRUE(options.shows(ModelGroup::cars));
+    EXPECT_FALSE(options.shows(ModelGroup::birds));
+}
