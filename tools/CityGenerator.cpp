@@ -1,16 +1,18 @@
 // citygen DATA_DIR
 //
-// Writes the starter city into the program's data folder DATA_DIR: the
-// configuration file "config files/init.xml", the models "models/*.v3d"
-// (ground and buildings), the collision map "images/colmap.bmp", the ground
-// texture "images/ground.bmp" and the cursor "images/cursor.bmp". The plan
-// lives in tools/city; the output depends only on it, so every run writes the
-// same bytes.
+// Writes the city into the program's data folder DATA_DIR: the
+// configuration file "config files/init.xml", the models under "models/"
+// (the tall and the low buildings, the ground, every car, pedestrian and
+// bird), the collision map "images/colmap.bmp", the ground texture
+// "images/ground.bmp" and the cursor "images/cursor.bmp". The plan lives in
+// tools/city; the output depends only on it, so every run writes the same
+// bytes.
 #include "BMPWriter.h"
 #include "city/CityConfig.h"
 #include "city/CityImages.h"
 #include "city/CityLayout.h"
 #include "city/CityModels.h"
+#include "city/CityMovers.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -59,17 +61,25 @@ int main(int argc, char** argv) {
     const std::string dataDir = argv[1];
     const std::vector<Building> buildings = layoutCity();
 
-    struct ModelFile {
-        const char* path;
-        Vantor::V3DContent content;
+    // The scene draws its models in this order, so the big occluders come
+    // first: the tall buildings, then the low ones, then what they may hide.
+    std::vector<Building> tall, low;
+    for (const Building& b : buildings)
+        (isTall(b) ? tall : low).push_back(b);
+    std::vector<MoverModel> files;
+    files.push_back({"models\\buildings\\tall.v3d", buildingsModel(tall)});
+    files.push_back({"models\\buildings\\low.v3d", buildingsModel(low)});
+    files.push_back({"models\\ground.v3d", groundModel()});
+    auto append = [&files](std::vector<MoverModel> group) {
+        for (MoverModel& model : group)
+            files.push_back(std::move(model));
     };
-    const ModelFile modelFiles[] = {
-        {"models\\ground.v3d", groundModel()},
-        {"models\\buildings.v3d", buildingsModel(buildings)},
-    };
+    append(carModels());
+    append(pedestrianModels());
+    append(birdModels(buildings));
 
     std::vector<SceneModel> scene;
-    for (const ModelFile& file : modelFiles) {
+    for (const MoverModel& file : files) {
         Vantor::ByteWriter writer;
         Vantor::writeV3D(file.content, writer);
         if (!writeData(dataDir, file.path,
@@ -77,8 +87,15 @@ int main(int argc, char** argv) {
             return 1;
         SceneModel model;
         model.path = file.path;
-        for (const Vantor::Material& material : file.content.materials)
-            model.materials.push_back(material.name.c_str());
+        const bool moving = file.content.motions.size > 0;
+        for (const Vantor::Material& material : file.content.materials) {
+            SceneMaterial entry;
+            entry.name = material.name.c_str();
+            entry.lit = moving                           ? LitPass::moving
+                        : material.textures.size > 1 ? LitPass::normalMapped
+                                                         : LitPass::textured;
+            model.materials.push_back(entry);
+        }
         scene.push_back(model);
     }
 

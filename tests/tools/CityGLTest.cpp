@@ -1,16 +1,17 @@
-// The starter city drawn by the scene renderer, as the program reads it:
+// The city drawn by the scene renderer, as the program reads it:
 // "config files\init.xml" from a working directory that holds the generated
 // and the shipped data, its scene and material properties, rendered straight
 // from above through an orthographic projection. The depth buffer shows every
 // building of the plan at its height and the streets at ground level; the
 // ground's texture puts asphalt on the street lines and grass in the park;
-// ground in a building's shadow from one light is darker than ground that
-// both lights reach.
+// ground in a building's shadow from the warm light is darker than ground
+// that it reaches.
 //
 // With VANTOR_CITY_SHOTS set to a directory, the frame from above and two
 // perspective views (over the city, and from the walking camera's start)
 // are also written there as PPM images.
 #include "city/CityLayout.h"
+#include "city/CityMovers.h"
 
 #include "GLFixture.h"
 #include "SceneFrame.h"
@@ -46,23 +47,32 @@ constexpr int kViewSize = 400;
 // of the shadow volumes (they reach up to kMaxExtrusion past the buildings),
 // which must not be clipped for the volumes to count right.
 constexpr float kHalfView = 2100.0f;
-constexpr float kEyeHeight = 3000.0f;
+constexpr float kEyeHeight = 5000.0f;
 constexpr float kNear = 100.0f;
 constexpr float kFar = 30000.0f;
 // Heights read back from the depth buffer may be this far off.
 constexpr float kHeightTolerance = 4.0f;
 
-// The boxes of the plan's buildings and top boxes, in world space.
+// The boxes of the plan's buildings' tiers, in world space.
 std::vector<Box> buildingBoxes(const std::vector<city::Building>& plan) {
     std::vector<Box> boxes;
     for (const city::Building& b : plan) {
-        boxes.push_back({Vector3(b.x - b.width / 2, 0, b.z - b.depth / 2),
-                         Vector3(b.x + b.width / 2, b.height(), b.z + b.depth / 2)});
-        if (b.topFloors > 0)
-            boxes.push_back({Vector3(b.x - b.topWidth / 2, b.height(), b.z - b.topDepth / 2),
-                             Vector3(b.x + b.topWidth / 2, b.totalHeight(), b.z + b.topDepth / 2)});
+        float base = 0.0f;
+        for (const city::Tier& tier : b.tiers) {
+            const float top = base + float(tier.floors) * city::kFloorHeight;
+            boxes.push_back({Vector3(b.x - tier.width / 2, base, b.z - tier.depth / 2),
+                             Vector3(b.x + tier.width / 2, top, b.z + tier.depth / 2)});
+            base = top;
+        }
     }
     return boxes;
+}
+
+bool onFootprint(const std::vector<city::Building>& plan, float x, float z, float margin) {
+    for (const city::Building& b : plan)
+        if (std::fabs(x - b.x) < b.width() / 2 + margin && std::fabs(z - b.z) < b.depth() / 2 + margin)
+            return true;
+    return false;
 }
 
 // The scene read once for all tests, in a working directory of links to the data.
@@ -108,8 +118,9 @@ protected:
                       0);
 
         ASSERT_TRUE(test::readSceneDescription("config files\\init.xml", s.scene));
-        ASSERT_EQ(s.scene.models.size, 2u) << "every model file loads";
-        ASSERT_EQ(lights().size, 2u);
+        ASSERT_EQ(s.scene.models.size, unsigned(3 + city::kCarCount + city::kPedestrianCount + city::kBirdCount))
+            << "every model file loads";
+        ASSERT_EQ(lights().size, 3u);
         for (const MaterialManager::MaterialShader& entry : MaterialManager::getInstance()->shaders)
             ASSERT_GT(entry.program, 0) << entry.name.c_str() << " did not load";
         s.ready = true;
@@ -170,55 +181,72 @@ protected:
 } // namespace
 
 TEST_F(CityGL, FromAboveEveryBuildingStandsAtItsHeightOnStreetsAndGrass) {
+    // The birds fly over the roofs; they are not part of the plan.
+    Scene& scene = shared().scene;
+    scene.modelHidden.resize(scene.models.size);
+    for (unsigned i = 0; i < scene.models.size; ++i)
+        scene.modelHidden[i] = std::string(scene.modelFiles[i].c_str()).find("birds") != std::string::npos;
     render(viewFromAbove(), true);
+    scene.modelHidden.clear();
     saveShot("city-above");
     const std::vector<city::Building> plan = city::layoutCity();
     for (const city::Building& b : plan) {
         SCOPED_TRACE(b.name);
-        EXPECT_NEAR(heightAt(b.x, b.z), b.totalHeight(), kHeightTolerance) << "roof at the centre";
-        EXPECT_NEAR(heightAt(b.x + b.width / 2 - 20, b.z - b.depth / 2 + 20), b.height(), kHeightTolerance)
+        // A spire rises to a point above the roof's centre.
+        const float centre = heightAt(b.x, b.z);
+        EXPECT_GE(centre, b.roofHeight() - kHeightTolerance) << "roof at the centre";
+        EXPECT_LE(centre, b.totalHeight() + kHeightTolerance) << "roof at the centre";
+        const float cornerX = b.x + b.width() / 2 - 10, cornerZ = b.z - b.depth() / 2 + 10;
+        EXPECT_NEAR(heightAt(cornerX, cornerZ), float(b.tiers.front().floors) * city::kFloorHeight, kHeightTolerance)
             << "roof at a corner";
-        EXPECT_NEAR(heightAt(b.x + b.width / 2 + 20, b.z), 0.0f, kHeightTolerance) << "ground beside it";
+        if (!onFootprint(plan, b.x + b.width() / 2 + 20, b.z, 5))
+            EXPECT_NEAR(heightAt(b.x + b.width() / 2 + 20, b.z), 0.0f, kHeightTolerance) << "ground beside it";
     }
-    // Asphalt on every street line between the crossings: grey, so green is
-    // never its strongest channel (the lights tint it warm or cool); grass in
-    // the park, clearly green.
+    // Asphalt on the street lines between the crossings (away from the
+    // lanes, where cars may stand): grey, so green is never its strongest
+    // channel (the lights tint it warm or cool).
     for (int line = 0; line <= city::kBlocksPerSide; ++line)
         for (int block = 0; block < city::kBlocksPerSide; ++block) {
-            const float onLine = float(line) * city::kBlockPeriod + 30,
+            const float onLine = float(line) * city::kBlockPeriod + 10,
                         mid = (float(block) + 0.5f) * city::kBlockPeriod;
             for (const RGBA& p : {colourAt(onLine, -mid), colourAt(mid, -onLine)})
                 EXPECT_LE(p.g, std::max(p.r, p.b) + 4) << p;
             EXPECT_NEAR(heightAt(onLine, -mid), 0.0f, kHeightTolerance);
         }
-    const RGBA park = colourAt(city::kMapSize / 2, -city::kMapSize / 2);
-    EXPECT_GT(park.g, park.r + 15) << park;
-    EXPECT_GT(park.g, park.b + 15) << park;
+    // Much of the park is green (paths, pond and the lamp's orange light take the rest).
+    int green = 0, samples = 0;
+    for (float dz = 200; dz <= 600; dz += 40)
+        for (float dx = 200; dx <= 600; dx += 40) {
+            const RGBA p = colourAt(city::kParkBlockX * city::kBlockPeriod + dx, -(city::kParkBlockZ * city::kBlockPeriod + dz));
+            green += p.g > p.r + 10 && p.g > p.b + 10;
+            ++samples;
+        }
+    EXPECT_GT(green, samples / 3) << green << " of " << samples;
 }
 
-TEST_F(CityGL, GroundInTheShadowOfOneLightIsDarkerThanGroundBothLightsReach) {
+TEST_F(CityGL, GroundInTheShadowOfTheWarmLightIsDarkerThanGroundItReaches) {
     render(viewFromAbove(), true);
     const std::vector<city::Building> plan = city::layoutCity();
     const std::vector<Box> boxes = buildingBoxes(plan);
     const Vector3 lightA = lights()[0].position.xyz(), lightB = lights()[1].position.xyz();
-    // Grass points (inside a block's lawn, off every footprint by a margin),
-    // sorted by which lights reach them.
+    const Vector3 lamp = lights()[2].position.xyz();
+    // Ground points inside the lots well within the warm light's reach, off
+    // every footprint by a margin, out of the lamp's reach and not in the
+    // cool light's shadow, sorted by whether the warm light reaches them.
     long red[2] = {0, 0}, count[2] = {0, 0};
-    for (float z = -city::kSidewalkEdge - 20; z > -city::kMapSize; z -= 20)
-        for (float x = city::kSidewalkEdge + 20; x < city::kMapSize; x += 20) {
-            const float inX = std::fmod(x, city::kBlockPeriod), inZ = std::fmod(-z, city::kBlockPeriod);
-            if (inX < city::kSidewalkEdge + 10 || inX > city::kBlockPeriod - city::kSidewalkEdge - 10 ||
-                inZ < city::kSidewalkEdge + 10 || inZ > city::kBlockPeriod - city::kSidewalkEdge - 10)
-                continue;
+    for (float z = -10; z > -city::kMapSize; z -= 20)
+        for (float x = 10; x < city::kMapSize; x += 20) {
             bool nearBuilding = false, shadowA = false, shadowB = false;
             const Vector3 p(x, 0, z);
+            if ((p - lightA).length() > 0.75f * lights()[0].range || (p - lamp).length() < lights()[2].range)
+                continue;
             for (const Box& box : boxes) {
                 nearBuilding = nearBuilding || (x > box.min.x - 15 && x < box.max.x + 15 &&
                                                 z > box.min.z - 15 && z < box.max.z + 15);
                 shadowA = shadowA || segmentHitsBox(p, lightA, box);
                 shadowB = shadowB || segmentHitsBox(p, lightB, box);
             }
-            if (nearBuilding || shadowB)
+            if (nearBuilding || shadowB || onFootprint(plan, x, z, 15))
                 continue;
             red[shadowA] += colourAt(x, z).r;
             ++count[shadowA];

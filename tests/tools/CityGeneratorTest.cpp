@@ -1,10 +1,11 @@
-// The starter city the build generated: the configuration names everything
+// The city the build generated: the configuration names everything
 // the program reads and only files that exist, the models parse with closed,
 // outward-facing shadow meshes where the plan puts its buildings, every
 // material has its passes, the collision map blocks the buildings and
 // nothing near the streets under the program's lookup, and a second run
 // writes the same bytes.
 #include "city/CityLayout.h"
+#include "city/CityModels.h"
 
 #include "Core/textures/Image.h"
 #include "Core/textures/TextureManager.h"
@@ -30,8 +31,16 @@ namespace {
 
 const std::string generatedDir = VANTOR_DATA_DIR;
 const std::string shippedDir = VANTOR_SHIPPED_DATA_DIR;
-const char* const cityFiles[] = {"config files/init.xml", "models/ground.v3d", "models/buildings.v3d",
-                                 "images/colmap.bmp",     "images/ground.bmp", "images/cursor.bmp"};
+const char* const cityFiles[] = {"config files/init.xml",
+                                 "models/ground.v3d",
+                                 "models/buildings/tall.v3d",
+                                 "models/buildings/low.v3d",
+                                 "models/cars/car00.v3d",
+                                 "models/pedestrians/pedestrian00.v3d",
+                                 "models/birds/bird00.v3d",
+                                 "images/colmap.bmp",
+                                 "images/ground.bmp",
+                                 "images/cursor.bmp"};
 
 std::string readText(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -140,7 +149,7 @@ TEST_F(CityData, NamesOnlyFilesThatExistAndSquareImages) {
             ++scripts;
         }
     }
-    EXPECT_EQ(scripts, 1) << "the lit shader's object shader";
+    EXPECT_EQ(scripts, 3) << "the object shaders of the three light passes";
     for (const std::string& model : modelPaths())
         files.push_back(model);
     std::vector<std::string> images = {attrib(*at(config, "cursor"), "filename"),
@@ -174,36 +183,39 @@ TEST_F(CityData, NamesOnlyFilesThatExistAndSquareImages) {
             }
 }
 
-TEST_F(CityData, LightsAreHighAboveTheCityAndCastShadows) {
+TEST_F(CityData, LightsCastShadowsFromAboveTheStreetsWithinTheirRanges) {
+    const std::vector<city::Building> plan = city::layoutCity();
     std::vector<const XMLElement*> lights;
     for (const XMLElement& child : at(config, "scene")->getChildren())
         if (child.getName() == "light")
             lights.push_back(&child);
-    ASSERT_EQ(lights.size(), 2u);
+    ASSERT_GE(lights.size(), 2u);
+    ASSERT_LE(lights.size(), 3u);
+    int ranged = 0;
     for (const XMLElement* light : lights) {
-        EXPECT_NE(light->getAttribInt("castShadows", 1), 0);
+        EXPECT_NE(light->getAttribInt("castShadows", 0), 0);
         const XMLElement& p = light->getChild("position");
         const float x = p.getAttribFloat("x", 0), y = p.getAttribFloat("y", 0), z = p.getAttribFloat("z", 0);
         EXPECT_FLOAT_EQ(p.getAttribFloat("w", 0), 1.0f);
-        EXPECT_GE(y, 3 * city::kMaxFloors * city::kFloorHeight);
-        // A light with a range reaches every corner of the map.
+        // Above a street or the park, never inside a building, and reaching
+        // the ground below it.
+        EXPECT_LT(city::roofHeightNear(plan, x, z, 0.0f), y) << x << ", " << z;
         const float range = light->getAttribFloat("range", 0);
-        for (float cx : {0.0f, city::kMapSize})
-            for (float cz : {0.0f, -city::kMapSize})
-                EXPECT_TRUE(range == 0 || std::hypot(x - cx, y, z - cz) < range) << cx << ", " << cz;
+        ranged += range > 0;
+        EXPECT_TRUE(range == 0 || range > y) << x << ", " << z;
     }
+    EXPECT_GE(ranged, 1);
     const XMLElement& warm = lights[0]->getChild("diffuse");
-    const float warmth = warm.getAttribFloat("r", 0) - warm.getAttribFloat("b", 0);
+    EXPECT_GT(warm.getAttribFloat("r", 0) - warm.getAttribFloat("b", 0), 0.1f);
     const XMLElement& cool = lights[1]->getChild("diffuse");
-    const float coolness = cool.getAttribFloat("b", 0) - cool.getAttribFloat("r", 0);
-    EXPECT_GT(warmth, 0.1f);
-    EXPECT_GT(coolness, 0.1f);
+    EXPECT_GT(cool.getAttribFloat("b", 0) - cool.getAttribFloat("r", 0), 0.1f);
 }
 
 TEST_F(CityData, ModelsParseWithClosedOutwardShadowMeshesWhereThePlanPutsThem) {
     const std::vector<city::Building> plan = city::layoutCity();
     std::set<std::string> materials;
     size_t materialCount = 0, textureCount = 0;
+    unsigned buildings = 0;
     bool sawGround = false;
     for (const std::string& path : modelPaths()) {
         SCOPED_TRACE(path);
@@ -226,74 +238,86 @@ TEST_F(CityData, ModelsParseWithClosedOutwardShadowMeshesWhereThePlanPutsThem) {
 
         for (const Mesh* mesh : model.meshes) {
             SCOPED_TRACE(mesh->name.c_str());
+            if (!mesh->visible)
+                continue;
             EXPECT_TRUE(mesh->flags & kMeshHasTexCoords);
             EXPECT_TRUE(mesh->flags & kMeshLitPerLight);
             ASSERT_GE(mesh->materialIndex, 0);
             ASSERT_LT(unsigned(mesh->materialIndex), content.materials.size);
-            if (!(mesh->flags & kMeshCastsShadows)) {
+            if (path == "models\\ground.v3d" && mesh->name == "ground") {
                 // The ground: flat at y = 0, under every place the walking camera may go.
                 sawGround = true;
                 EXPECT_EQ(mesh->boxMin.y, 0.0f);
                 EXPECT_EQ(mesh->boxMax.y, 0.0f);
-                EXPECT_LE(mesh->boxMin.x, -1100.0f);
-                EXPECT_GE(mesh->boxMax.x, 5057.0f);
-                EXPECT_LE(mesh->boxMin.z, -5975.0f);
-                EXPECT_GE(mesh->boxMax.z, 215.0f);
+                EXPECT_LE(mesh->boxMin.x, 0.0f);
+                EXPECT_GE(mesh->boxMax.x, city::kMapSize);
+                EXPECT_LE(mesh->boxMin.z, -city::kMapSize);
+                EXPECT_GE(mesh->boxMax.z, 0.0f);
                 continue;
             }
+            if (!(mesh->flags & kMeshCastsShadows))
+                continue;
             const ShadowMesh& shadow = mesh->shadowMesh;
             EXPECT_EQ(shadow.triangles.size, mesh->triangles.size);
             for (const Edge& edge : shadow.edges)
                 ASSERT_NE(edge.tri1, -1) << "an open edge";
             EXPECT_EQ(shadow.edges.size * 2, shadow.triangles.size * 3)
                 << "every edge has exactly two triangles";
-            const Vector3 centre = (mesh->boxMin + mesh->boxMax) * 0.5f;
+            // Wound counter-clockwise from the side each normal faces, and
+            // enclosing a positive volume, so the normals face out.
+            float volume = 0.0f;
             for (const Triangle& t : mesh->triangles) {
                 const Vector3& a = mesh->vertices[unsigned(t.v[0])].position;
                 const Vector3& b = mesh->vertices[unsigned(t.v[1])].position;
                 const Vector3& c = mesh->vertices[unsigned(t.v[2])].position;
-                const Vector3 wound = cross(b - a, c - a);
-                const Vector3 outwards = (a + b + c) * (1.0f / 3) - centre;
-                EXPECT_GT(dot(wound, t.normal), 0.0f) << "counter-clockwise from the side the normal faces";
-                EXPECT_GT(dot(outwards, t.normal), 0.0f) << "the normal faces out";
+                EXPECT_GT(dot(cross(b - a, c - a), t.normal), 0.0f);
                 EXPECT_NEAR(t.normal.length(), 1.0f, 1e-5f);
+                volume += dot(a, cross(b, c)) / 6.0f;
             }
+            EXPECT_GT(volume, 0.0f);
         }
 
-        // The buildings file holds the plan: building k is root k, placed by its key.
-        if (path.find("buildings") != std::string::npos) {
-            ASSERT_EQ(model.roots.size, plan.size());
+        // The building files hold the plan, the tall buildings in one, the
+        // low ones in the other, each a root placed by its key in plan order.
+        const bool tallFile = path == "models\\buildings\\tall.v3d";
+        if (tallFile || path == "models\\buildings\\low.v3d") {
+            std::vector<const city::Building*> expected;
+            for (const city::Building& b : plan)
+                if (city::isTall(b) == tallFile)
+                    expected.push_back(&b);
+            ASSERT_EQ(model.roots.size, expected.size());
             for (unsigned k = 0; k < model.roots.size; ++k) {
                 const Mesh& root = model.roots[k];
-                const city::Building& b = plan[k];
+                const city::Building& b = *expected[k];
                 EXPECT_STREQ(root.name.c_str(), b.name.c_str());
                 EXPECT_EQ(root.bindKey.translation.x, b.x);
                 EXPECT_EQ(root.bindKey.translation.z, b.z);
-                EXPECT_EQ(root.boxMax.x - root.boxMin.x, b.width);
-                EXPECT_EQ(root.boxMax.z - root.boxMin.z, b.depth);
-                EXPECT_EQ(root.boxMax.y, b.height());
-                EXPECT_EQ(root.children.size, b.topFloors > 0 ? 1u : 0u);
-                EXPECT_LE(b.totalHeight(), 900.0f);
-                EXPECT_GE(b.height(), 300.0f);
+                EXPECT_EQ(root.boxMax.x - root.boxMin.x, b.width());
+                EXPECT_EQ(root.boxMax.z - root.boxMin.z, b.depth());
+                EXPECT_EQ(root.boxMax.y, b.totalHeight());
+                EXPECT_EQ(root.children.size, 0u);
             }
+            buildings += model.roots.size;
         }
     }
+    EXPECT_EQ(buildings, plan.size());
+    EXPECT_GE(plan.size(), 150u);
     EXPECT_TRUE(sawGround);
     EXPECT_LE(materialCount, unsigned(kMaxMaterials));
     EXPECT_LE(textureCount, unsigned(textureTableSize));
 
-    // Every material gets the base pass 0 and the lit pass 1, both of which exist.
+    // Every material gets the base pass 0 and a light pass 1, whose shaders exist.
     std::set<std::string> shaders;
     for (const XMLElement& shader : at(config, "materialProperties/shaders")->getChildren())
         shaders.insert(attrib(shader, "name"));
-    EXPECT_TRUE(shaders.count("base") && shaders.count("lit"));
     for (const XMLElement& material : at(config, "materialProperties/materials")->getChildren()) {
         if (!materials.erase(attrib(material, "name")))
             continue;
-        std::string passes;
-        for (const XMLElement& pass : material.getChildren())
-            passes += attrib(pass, "id") + ":" + attrib(pass, "shader") + " ";
-        EXPECT_EQ(passes, "0:base 1:lit ") << attrib(material, "name");
+        const ArrayList<XMLElement>& passes = material.getChildren();
+        ASSERT_EQ(passes.size, 2u) << attrib(material, "name");
+        EXPECT_EQ(attrib(passes[0], "id") + ":" + attrib(passes[0], "shader"), "0:base");
+        EXPECT_EQ(attrib(passes[1], "id"), "1");
+        EXPECT_TRUE(shaders.count(attrib(passes[1], "shader"))) << attrib(passes[1], "shader");
     }
     EXPECT_TRUE(materials.empty()) << "a material without passes: " << *materials.begin();
 }
@@ -307,43 +331,50 @@ TEST_F(CityData, CollisionMapBlocksTheBuildingsAndFreesTheStreets) {
     for (int k = 0; k < map.size; ++k)
         ASSERT_TRUE(map.data[k] == 0 || map.data[k] == 255) << k;
 
+    // Cell (i, j) covers x from (i - 0.5) to (i + 0.5) cells and z from
+    // -(j - 0.5) to -(j + 0.5) cells under the program's lookup. A cell wholly
+    // inside a footprint is blocked; a cell wholly on a street or pavement
+    // (within kSidewalkEdge of a street's centre line across it) is free.
     const std::vector<city::Building> plan = city::layoutCity();
-    for (const city::Building& b : plan) {
-        SCOPED_TRACE(b.name);
-        EXPECT_TRUE(blocked(map, b.x, b.z));
-        for (float sx : {-1.0f, 1.0f})
-            for (float sz : {-1.0f, 1.0f})
-                EXPECT_TRUE(blocked(map, b.x + sx * (b.width / 2 - 1), b.z + sz * (b.depth / 2 - 1)))
-                    << "corner";
-    }
-    // Every point of the map, in steps of 10 units: inside a footprint it is
-    // blocked; further from all footprints than the grown footprints' corners
-    // and a cell's diagonal (the farthest its cell can reach) it is free.
     const float cell = city::kMapSize / float(city::kCollisionMapSize);
-    const float clear = (city::kCollisionMargin + cell) * 1.5f;
-    for (float z = -5; z > -city::kMapSize; z -= 10)
-        for (float x = 5; x < city::kMapSize; x += 10) {
-            float distance = 1e9f;
-            for (const city::Building& b : plan) {
-                const float dx = std::max(0.0f, std::fabs(x - b.x) - b.width / 2);
-                const float dz = std::max(0.0f, std::fabs(z - b.z) - b.depth / 2);
-                distance = std::min(distance, std::hypot(dx, dz));
+    auto onStreet = [](float low, float high) {
+        const float line = std::round((low + high) / 2 / city::kBlockPeriod) * city::kBlockPeriod;
+        return low >= line - city::kSidewalkEdge && high <= line + city::kSidewalkEdge;
+    };
+    int underBuildings = 0, onStreets = 0;
+    for (int j = 0; j < map.height; ++j)
+        for (int i = 0; i < map.width; ++i) {
+            const float x0 = (float(i) - 0.5f) * cell, x1 = x0 + cell;
+            const float z0 = -(float(j) + 0.5f) * cell, z1 = z0 + cell;
+            const bool isBlocked = *map.pixel(i, j) == 255;
+            if (onStreet(x0, x1) || onStreet(-z1, -z0)) {
+                ++onStreets;
+                ASSERT_FALSE(isBlocked) << "street cell " << i << ", " << j;
             }
-            if (distance == 0) {
-                ASSERT_TRUE(blocked(map, x, z)) << x << ", " << z;
-            } else if (distance > clear) {
-                ASSERT_FALSE(blocked(map, x, z)) << x << ", " << z;
-            }
+            for (const city::Building& b : plan)
+                if (x0 >= b.x - b.width() / 2 && x1 <= b.x + b.width() / 2 && z0 >= b.z - b.depth() / 2 &&
+                    z1 <= b.z + b.depth() / 2) {
+                    ++underBuildings;
+                    ASSERT_TRUE(isBlocked) << b.name << " cell " << i << ", " << j;
+                }
         }
-    // Along every street, and where the walking camera starts.
-    for (int line = 0; line <= city::kBlocksPerSide; ++line)
-        for (float along = 0; along <= city::kMapSize; along += 25) {
-            EXPECT_FALSE(blocked(map, float(line) * city::kBlockPeriod, -along));
-            EXPECT_FALSE(blocked(map, along, -float(line) * city::kBlockPeriod));
+    EXPECT_GT(underBuildings, 5000);
+    EXPECT_GT(onStreets, 20000);
+    // Nothing is blocked beyond a cell's reach of the grown footprints.
+    for (int j = 0; j < map.height; ++j)
+        for (int i = 0; i < map.width; ++i) {
+            if (*map.pixel(i, j) != 255)
+                continue;
+            const float x = float(i) * cell, z = -float(j) * cell;
+            bool near = false;
+            for (const city::Building& b : plan)
+                near = near || (std::fabs(x - b.x) <= b.width() / 2 + city::kCollisionMargin + cell &&
+                                std::fabs(z - b.z) <= b.depth() / 2 + city::kCollisionMargin + cell);
+            ASSERT_TRUE(near) << "stray blocked cell " << i << ", " << j;
         }
     const XMLElement& walk = *at(config, "cameras/fpsCamera");
     EXPECT_FALSE(blocked(map, walk.getAttribFloat("x", 0), walk.getAttribFloat("z", 0)));
-    EXPECT_NEAR(walk.getAttribFloat("y", 0), 170.0f, 30.0f);
+    EXPECT_NEAR(walk.getAttribFloat("y", 0), city::kPersonHeight, 10.0f);
     // The park in the middle of the map stays open.
     EXPECT_FALSE(blocked(map, city::kMapSize / 2, -city::kMapSize / 2));
 }

@@ -1,4 +1,4 @@
-// Writing the starter city's configuration file. The engine's XML reader
+// Writing the city's configuration file. The engine's XML reader
 // keeps attribute values as the raw text between double quotes, so values
 // here are plain numbers and paths without entities.
 #include "city/CityConfig.h"
@@ -13,35 +13,77 @@ namespace {
 
 // Orbiting camera: looks at the centre of the map from kOrbitRadius, kept
 // between the two limits and above the horizon.
-constexpr float kOrbitRadius = 2000.0f;
+constexpr float kOrbitRadius = 4000.0f;
 constexpr float kOrbitMinRadius = 200.0f;
-constexpr float kOrbitMaxRadius = 6000.0f;
+constexpr float kOrbitMaxRadius = 9000.0f;
 
 struct Colour {
     float r, g, b;
 };
 
-// A shadow-casting point light high above the city; range 0 reaches everything.
-struct SceneLight {
-    float x, y, z;
-    float range;
-    Colour diffuse;
-    Colour specular;
+const Colour kAmbient{0.44f, 0.44f, 0.48f};
+
+// Near clipping just short of a pedestrian passing the walking camera.
+constexpr float kNearClip = 8.0f;
+constexpr float kFarClip = 20000.0f;
+
+// A shader entry of the description: its programs, language, parameters
+// and object shader.
+struct ShaderEntry {
+    const char* name;
+    const char* vertex;
+    const char* fragment;
+    const char* language;
+    std::vector<const char*> params;
+    const char* objectShader;
 };
 
-const Colour kAmbient{0.32f, 0.32f, 0.36f};
-// A warm light over the south-west corner whose range reaches the far corner
-// of the map, and a cool one beyond the north-east corner without a range
-// (meshes drawn with fixed-function lighting get its full colour everywhere).
-const SceneLight kLights[] = {
-    {0.0f, 5200.0f, 0.0f, 8000.0f, {0.90f, 0.78f, 0.60f}, {0.35f, 0.30f, 0.25f}},
-    {4600.0f, 5600.0f, -4600.0f, 0.0f, {0.35f, 0.42f, 0.60f}, {0.15f, 0.18f, 0.25f}},
+const ShaderEntry kShaders[] = {
+    {"base", "shaders\\base.vp", "shaders\\base.fp", "ARB", {}, nullptr},
+    {"lit",
+     "shaders\\litTextured.vp",
+     "shaders\\litTextured.fp",
+     "ARB",
+     {"objectLightPosition", "lightPosition", "eyePosition", "lightDiffuse", "lightSpecular", "lightRange"},
+     "scripts\\objectLight.ds"},
+    {"litNormalMapped",
+     "shaders\\normalMapped.vp",
+     "shaders\\normalMapped.fp",
+     "ARB",
+     {"objectLightPosition", "objectEyePosition", "lightDiffuse", "lightSpecular", "lightRange"},
+     "scripts\\objectLightEye.ds"},
+    {"litMoving",
+     "shaders\\litObject.vert",
+     "shaders\\litTextured.frag",
+     "GLSL",
+     {"objectLightPosition", "objectEyePosition", "lightDiffuse", "lightSpecular", "lightRange"},
+     "scripts\\objectLightEye.ds"},
 };
 
-// Parameters of the lit shader, all four-float vectors: where the light is
-// in the mesh's space and in the world, the eye, and the light's colours.
-const char* const kLitParams[] = {"objectLightPosition", "lightPosition", "eyePosition", "lightDiffuse",
-                                  "lightSpecular"};
+const char* litShaderName(LitPass lit) {
+    switch (lit) {
+    case LitPass::normalMapped: return "litNormalMapped";
+    case LitPass::moving: return "litMoving";
+    default: return "lit";
+    }
+}
+
+} // namespace
+
+const std::vector<SceneLight>& sceneLights() {
+    // A warm light over the crossing at the park's south-east corner and a
+    // cool one over the crossing south-west of the walking camera's start,
+    // low enough that buildings throw long shadows across the streets, and
+    // a small orange lamp over the park's fountain.
+    static const std::vector<SceneLight> lights = {
+        {2400.0f, 900.0f, -1600.0f, 2200.0f, {0.95f, 0.80f, 0.60f}, {0.40f, 0.35f, 0.28f}},
+        {800.0f, 800.0f, -800.0f, 2200.0f, {0.50f, 0.60f, 0.85f}, {0.20f, 0.24f, 0.32f}},
+        {2000.0f, 300.0f, -2000.0f, 600.0f, {0.95f, 0.60f, 0.28f}, {0.30f, 0.20f, 0.10f}},
+    };
+    return lights;
+}
+
+namespace {
 
 std::string number(float value) {
     char text[32];
@@ -49,9 +91,9 @@ std::string number(float value) {
     return text;
 }
 
-std::string colour(const char* element, const Colour& c) {
-    return "<" + std::string(element) + " r=\"" + number(c.r) + "\" g=\"" + number(c.g) + "\" b=\"" +
-           number(c.b) + "\" a=\"1\"/>";
+std::string colour(const char* element, const float* c) {
+    return "<" + std::string(element) + " r=\"" + number(c[0]) + "\" g=\"" + number(c[1]) + "\" b=\"" +
+           number(c[2]) + "\" a=\"1\"/>";
 }
 
 } // namespace
@@ -69,8 +111,8 @@ std::string initXML(const std::vector<SceneModel>& models) {
     line(1, "<skybox filename=\"images\\sky*.bmp\"/>");
     line(1, "<groundTexture filename=\"" + std::string(kGroundImagePath) + "\"/>");
     line(1, "<appOptions renderBirds=\"1\" renderPedestrians=\"1\" renderBuildings=\"1\" renderCars=\"1\" "
-            "displayFPS=\"1\" fog=\"1\" nearClip=\"50\" farClip=\"20000\" occlusionCulling=\"1\" "
-            "showOcclusionMap=\"0\"/>");
+            "displayFPS=\"1\" fog=\"1\" nearClip=\"" + number(kNearClip) + "\" farClip=\"" + number(kFarClip) +
+                "\" occlusionCulling=\"1\" showOcclusionMap=\"0\"/>");
     line(1, "<cameras>");
     line(2, "<orbitalCamera radius=\"" + number(kOrbitRadius) + "\" hemisphere=\"1\" maxRadius=\"" +
                 number(kOrbitMaxRadius) + "\" minRadius=\"" + number(kOrbitMinRadius) + "\" x=\"" +
@@ -81,8 +123,9 @@ std::string initXML(const std::vector<SceneModel>& models) {
     line(1, "<skinShader filename=\"shaders\\skinning.vp\" language=\"ARB\"/>");
 
     line(1, "<scene>");
-    line(2, colour("ambient", kAmbient));
-    for (const SceneLight& light : kLights) {
+    const float ambient[3] = {kAmbient.r, kAmbient.g, kAmbient.b};
+    line(2, colour("ambient", ambient));
+    for (const SceneLight& light : sceneLights()) {
         line(2, light.range > 0 ? "<light castShadows=\"1\" range=\"" + number(light.range) + "\">"
                                 : std::string("<light castShadows=\"1\">"));
         line(3, "<position x=\"" + number(light.x) + "\" y=\"" + number(light.y) + "\" z=\"" +
@@ -97,22 +140,27 @@ std::string initXML(const std::vector<SceneModel>& models) {
 
     line(1, "<materialProperties>");
     line(2, "<shaders>");
-    line(
-        3,
-        "<shader name=\"base\" vertex=\"shaders\\base.vp\" fragment=\"shaders\\base.fp\" language=\"ARB\"/>");
-    line(3, "<shader name=\"lit\" vertex=\"shaders\\litTextured.vp\" fragment=\"shaders\\litTextured.fp\" "
-            "language=\"ARB\">");
-    for (const char* param : kLitParams)
-        line(4, "<param name=\"" + std::string(param) + "\" type=\"vector\"/>");
-    line(4, "<objectshader filename=\"scripts\\objectLight.ds\"/>");
-    line(3, "</shader>");
+    for (const ShaderEntry& shader : kShaders) {
+        const std::string head = "<shader name=\"" + std::string(shader.name) + "\" vertex=\"" + shader.vertex +
+                                 "\" fragment=\"" + shader.fragment + "\" language=\"" + shader.language + "\"";
+        if (shader.params.empty() && !shader.objectShader) {
+            line(3, head + "/>");
+            continue;
+        }
+        line(3, head + ">");
+        for (const char* param : shader.params)
+            line(4, "<param name=\"" + std::string(param) + "\" type=\"vector\"/>");
+        if (shader.objectShader)
+            line(4, "<objectshader filename=\"" + std::string(shader.objectShader) + "\"/>");
+        line(3, "</shader>");
+    }
     line(2, "</shaders>");
     line(2, "<materials>");
     for (const SceneModel& model : models)
-        for (const std::string& material : model.materials) {
-            line(3, "<material name=\"" + material + "\">");
+        for (const SceneMaterial& material : model.materials) {
+            line(3, "<material name=\"" + material.name + "\">");
             line(4, "<pass id=\"0\" shader=\"base\"/>");
-            line(4, "<pass id=\"1\" shader=\"lit\"/>");
+            line(4, "<pass id=\"1\" shader=\"" + std::string(litShaderName(material.lit)) + "\"/>");
             line(3, "</material>");
         }
     line(2, "</materials>");

@@ -1,6 +1,6 @@
-// The starter city's configuration file: fonts, cursor, sky, ground, options,
-// cameras, skin shader, the scene (ambient colour, lights, models) and the
-// material passes of every model's materials.
+// The city's configuration file: fonts, cursor, sky, ground, options,
+// cameras, skin shader, the scene (ambient colour, lights, models in drawing
+// order) and the material passes of every model's materials.
 #pragma once
 
 #include <string>
@@ -15,14 +15,34 @@ constexpr const char* kCollisionMapPath = "images\\colmap.bmp";
 constexpr const char* kGroundImagePath = "images\\ground.bmp";
 constexpr const char* kCursorPath = "images\\cursor.bmp";
 
-// A model file of the scene and the names of the materials it holds.
-struct SceneModel {
-    std::string path;
-    std::vector<std::string> materials;
+// The shader entries of the description, by the look of the surface: the
+// light pass of textured static surfaces (assembly programs), of
+// normal-mapped facades (assembly programs reading the loader's tangents),
+// and of textured moving meshes (GLSL, lit in the mesh's own space). Every
+// material's pass 0 is the base pass ("base").
+enum class LitPass { textured, normalMapped, moving };
+
+struct SceneMaterial {
+    std::string name;
+    LitPass lit = LitPass::textured;
 };
 
-// The text of the configuration file for these models. Every material gets
-// pass 0 with the base-pass shader and pass 1 with the lit shader.
+// A model file of the scene and the materials it holds.
+struct SceneModel {
+    std::string path;
+    std::vector<SceneMaterial> materials;
+};
+
+// A shadow-casting point light; range 0 reaches everything.
+struct SceneLight {
+    float x, y, z;
+    float range;
+    float diffuse[3];
+    float specular[3];
+};
+const std::vector<SceneLight>& sceneLights();
+
+// The text of the configuration file for these models, listed in this order.
 std::string initXML(const std::vector<SceneModel>& models);
 
 } // namespace Vantor::tools::city

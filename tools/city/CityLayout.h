@@ -1,4 +1,4 @@
-// The starter city's plan: a square grid of streets with blocks between
+// The city's plan: a square grid of streets with blocks between
 // them, the buildings that stand in the blocks, and the collision map that
 // keeps the walking camera out of them.
 //
@@ -22,24 +22,31 @@ constexpr float kMapSize = 4000.0f;
 constexpr float kBlockPeriod = 800.0f;
 // Blocks along each side of the map.
 constexpr int kBlocksPerSide = 5;
-// From a street's centre line: its asphalt ends, then its sidewalk.
-constexpr float kStreetHalfWidth = 75.0f;
-constexpr float kSidewalkEdge = 100.0f;
+// Across a street, from its centre line: two lanes of asphalt (cars keep to
+// the right, on the lane centre kLaneOffset from the line), then the
+// pavement up to kSidewalkEdge, then a verge up to the lots.
+constexpr float kStreetHalfWidth = 80.0f;
+constexpr float kLaneOffset = 40.0f;
+constexpr float kSidewalkEdge = 130.0f;
+// Pedestrians keep to the middle of the pavement.
+constexpr float kPavementLine = (kStreetHalfWidth + kSidewalkEdge) / 2;
 // Buildings stand at least this far from a street's centre line.
-constexpr float kLotEdge = 140.0f;
+constexpr float kLotEdge = 170.0f;
 // Side of the square lot inside each block that buildings may cover.
 constexpr float kLotSize = kBlockPeriod - 2 * kLotEdge;
-// Facade grid: one window bay across, one storey up. Footprints are whole
-// bays and heights whole storeys, so windows never get cut at an edge.
-constexpr float kBayWidth = 80.0f;
-constexpr float kFloorHeight = 100.0f;
-// Storeys of a building including its top box: 300 to 900 units.
-constexpr int kMinFloors = 3;
-constexpr int kMaxFloors = 9;
-// Gap between buildings that share a block.
-constexpr float kBuildingGap = 40.0f;
-// Facade textures, and with them building materials.
-constexpr int kFacadeCount = 4;
+// Facade grid: one window bay across, one storey up. Walls show a whole
+// number of bays (the texture stretches a little to fit).
+constexpr float kBayWidth = 40.0f;
+constexpr float kFloorHeight = 80.0f;
+// Sizes of the moving things, in the same units: people are about
+// kPersonHeight tall, and the walking camera's eye is at their eye height.
+constexpr float kPersonHeight = 46.0f;
+constexpr float kCarLength = 110.0f;
+constexpr float kCarWidth = 46.0f;
+// Facade textures, and with them building materials: red brick, pale stone,
+// grey concrete, blue glass, dark glass.
+constexpr int kFacadeCount = 5;
+enum Facade { kFacadeBrick, kFacadeStone, kFacadeConcrete, kFacadeGlass, kFacadeDarkGlass };
 
 // Collision map: kCollisionMapSize cells square, kBlockedCell where a
 // building stands or within kCollisionMargin of it, kFreeCell elsewhere.
@@ -56,29 +63,43 @@ constexpr int kParkBlockX = 2;
 constexpr int kParkBlockZ = 2;
 
 // The walking camera's start: on the street along x = 1600, halfway between
-// two crossings, at eye height.
+// two crossings, at eye height, looking north along the street.
 constexpr float kWalkStartX = 2 * kBlockPeriod;
-constexpr float kWalkStartY = 170.0f;
-constexpr float kWalkStartZ = -2.5f * kBlockPeriod;
+constexpr float kWalkStartY = 42.0f;
+constexpr float kWalkStartZ = -1.5f * kBlockPeriod;
 
-// One building: a box standing on the ground, optionally with a narrower box
-// on its roof. x and z are the footprint's centre; width runs along x and
-// depth along z.
-struct Building {
-    std::string name;
-    float x = 0.0f;
-    float z = 0.0f;
+// Kinds of building, each with its own shape rules.
+enum class BuildingStyle { tower, slab, lowBlock, landmark };
+
+// One box of a building: tiers stand on each other, each centred on the
+// footprint's centre, the first on the ground.
+struct Tier {
     float width = 0.0f;
     float depth = 0.0f;
     int floors = 0;
-    int facade = 0;
-    // 0 when there is no top box; the top box is centred on the roof.
-    int topFloors = 0;
-    float topWidth = 0.0f;
-    float topDepth = 0.0f;
+};
 
-    float height() const { return float(floors) * kFloorHeight; }
-    float totalHeight() const { return float(floors + topFloors) * kFloorHeight; }
+// One building: its tiers, and for the landmark a spire on the top tier.
+// x and z are the footprint's centre; width runs along x and depth along z.
+struct Building {
+    std::string name;
+    BuildingStyle style = BuildingStyle::lowBlock;
+    float x = 0.0f;
+    float z = 0.0f;
+    int facade = 0;
+    // Where the facade texture starts across, in bays, so neighbours with
+    // the same facade do not show the same lit windows.
+    int bayOffset = 0;
+    std::vector<Tier> tiers;
+    float spireHeight = 0.0f;
+
+    // The ground tier's footprint.
+    float width() const { return tiers.empty() ? 0.0f : tiers.front().width; }
+    float depth() const { return tiers.empty() ? 0.0f : tiers.front().depth; }
+    int floors() const;
+    // Height of the top tier's roof, and with the spire.
+    float roofHeight() const { return float(floors()) * kFloorHeight; }
+    float totalHeight() const { return roofHeight() + spireHeight; }
 };
 
 // A 64-bit linear congruential generator whose high bits are handed out;
@@ -103,10 +124,14 @@ private:
 // The seed of the plan and of the textures' grain.
 constexpr std::uint64_t kCitySeed = 0x5EED0C17;
 
-// The buildings of the starter city, block by block in rows from the south
-// edge (z = 0) northwards, each row from west to east. Every footprint lies
-// inside its block's lot, and no two overlap.
+// The buildings of the city, block by block in rows from the south edge
+// (z = 0) northwards, each row from west to east. Every footprint lies inside
+// its block's lot, and no two overlap.
 std::vector<Building> layoutCity();
+
+// The height of the highest roof whose footprint comes within distance of
+// (x, z); 0 when there is none. Birds keep above it.
+float roofHeightNear(const std::vector<Building>& buildings, float x, float z, float distance);
 
 // The program's collision-map cell of a world position; outside
 // [0, kCollisionMapSize) the position is off the map.

@@ -1,16 +1,21 @@
-// The starter city's models, built in memory for the V3D writer.
+// The city's static models, built in memory for the V3D writer.
 //
 // Every model file adds its materials and textures to the program's shared
-// tables, so the city keeps few files: one holds all buildings, each a root
-// mesh whose key places it (a top box is a child of its building), sharing
-// one material per facade; one holds the ground. Building meshes are closed
-// boxes wound counter-clockwise seen from outside, so they cast stencil
-// shadows; the ground receives them but casts none.
+// tables, so the buildings are kept in two files that share nothing: the
+// tall ones (towers, slabs and the landmark, the big occluders, listed first
+// in the scene) and the low ones. Each building is one root mesh whose key
+// places it, its tiers stacked in that one closed mesh wound
+// counter-clockwise seen from outside, so it casts stencil shadows as a
+// whole; one material per facade. The ground receives shadows but casts
+// none.
 #pragma once
 
 #include "city/CityLayout.h"
 
 #include "modules/model/Model.h"
+
+#include <string>
+#include <vector>
 
 namespace Vantor::tools::city {
 
@@ -19,21 +24,30 @@ namespace Vantor::tools::city {
 constexpr int kBuildingMeshFlags = kMeshHasTexCoords | kMeshCastsShadows | kMeshLitPerLight;
 constexpr int kGroundMeshFlags = kMeshHasTexCoords | kMeshLitPerLight;
 
-// The ground: a square grid of kGroundCells cells of kGroundCellSize units
-// each way at y = 0, centred on the map, reaching far beyond it so that its
-// edge stays in the fog.
-constexpr int kGroundCells = 24;
-constexpr float kGroundCellSize = 1600.0f;
+// The ground: a grid of kBlockPeriod cells over the map and kGroundMargin
+// beyond it on every side, then one ring of large cells out to kGroundReach
+// from the map so that its edge stays in the fog. The park block's cell is a
+// mesh of its own with the park's texture.
+constexpr float kGroundMargin = 4 * kBlockPeriod;
+constexpr float kGroundReach = 24000.0f;
 
-// Names of the materials, unique in the program: the XML description gives
-// them their passes by these names.
-const char* facadeMaterialName(int variant);
+// The material of each facade, unique in the program: the XML description
+// gives them their passes by these names. Which facades carry a normal map
+// (a second texture slot of type 1), and so get the normal-mapped pass.
+const char* facadeMaterialName(int facade);
+bool facadeHasNormalMap(int facade);
 constexpr const char* kGroundMaterialName = "cityGround";
+constexpr const char* kParkMaterialName = "cityPark";
 
-// One root mesh per building, kFacadeCount materials and facade textures.
+// The towers, slabs and the landmark go to the file of tall buildings, the
+// low blocks to the other; their facades differ, so no material or texture
+// is in both files.
+bool isTall(const Building& building);
+
+// One root mesh per building in the list, with the materials and textures of
+// the facades they use.
 V3DContent buildingsModel(const std::vector<Building>& buildings);
-// One mesh with the ground tile repeating once per block period, so its
-// streets lie on the street centre lines of the plan.
+// The ground with the street tile and the park block with the park tile.
 V3DContent groundModel();
 
 } // namespace Vantor::tools::city
