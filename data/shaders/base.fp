@@ -3,7 +3,8 @@
 # vertex colour * (the light model's ambient colour + the texture's glow),
 # the light that reaches every surface, shadowed or not; the light passes
 # add to it. A texture's alpha tells its glow: 1 - alpha, so lit windows
-# shine on their own and textures without alpha (alpha 1) do not glow.
+# shine on their own and textures without alpha (alpha 1) do not glow. The
+# sum is held at 1: a glowing texel shows its own colour, never brighter.
 PARAM ambient = state.lightmodel.ambient;
 PARAM one = { 1.0, 1.0, 1.0, 1.0 };
 TEMP texel, colour, light;
@@ -11,6 +12,7 @@ TEX texel, fragment.texcoord[0], texture[0], 2D;
 MUL colour, texel, fragment.color;
 SUB light, one, texel.w;
 ADD light, light, ambient;
+MIN light, light, one;
 MUL result.color.xyz, colour, light;
 MOV result.color.w, colour.w;
 END

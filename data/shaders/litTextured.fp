@@ -5,7 +5,9 @@
 # reaches the surface (N.L > 0), both faded out towards the light's range:
 # times max(1 - d^2 / range^2, 0) at distance d, where "lightRange" holds
 # (range, 1 / range, 1 / range^2, 0); a light without a range has all zeros
-# there and does not fade. Alpha = texture alpha * light diffuse alpha.
+# there and does not fade. A texel that glows (alpha below 1, see base.fp)
+# is lit from inside: both terms are scaled by its alpha. Alpha = texture
+# alpha * light diffuse alpha.
 # Inputs as litTextured.vp writes them; the texture is on unit 0.
 #var float4 lightDiffuse :  : c[0] : 1 : 1
 #var float4 lightSpecular :  : c[1] : 2 : 1
@@ -37,6 +39,7 @@ DP3_SAT terms.y, n, h;
 POW terms.y, terms.y, exponent.x;
 SLT terms.z, exponent.y, terms.x;
 MUL terms.y, terms.y, terms.z;
+MUL terms.w, terms.w, texel.w;
 MUL terms.xy, terms, terms.w;
 MUL colour, texel, lightDiffuse;
 MUL colour.xyz, colour, terms.x;

@@ -5,7 +5,9 @@
 # Colour = texture * "lightDiffuse" * max(N.L, 0) + "lightSpecular" *
 # max(N.H, 0)^16 where N.L > 0, both faded by max(1 - d^2 / range^2, 0) at
 # distance d from the light ("lightRange" = (range, 1 / range, 1 / range^2, 0);
-# all zeros: no fade). Inputs as normalMapped.vp writes them.
+# all zeros: no fade). A texel that glows (alpha below 1, see base.fp) is lit
+# from inside: both terms are scaled by its alpha. Inputs as normalMapped.vp
+# writes them.
 #var float4 lightDiffuse :  : c[0] : 1 : 1
 #var float4 lightSpecular :  : c[1] : 2 : 1
 #var float4 lightRange :  : c[2] : 3 : 1
@@ -39,6 +41,7 @@ DP3_SAT terms.y, n, h;
 POW terms.y, terms.y, constants.z;
 SLT terms.z, 0.0, terms.x;
 MUL terms.y, terms.y, terms.z;
+MUL terms.w, terms.w, texel.w;
 MUL terms.xy, terms, terms.w;
 MUL colour, texel, lightDiffuse;
 MUL colour.xyz, colour, terms.x;

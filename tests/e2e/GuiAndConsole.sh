@@ -11,6 +11,9 @@
 set -euo pipefail
 source "$(dirname "$0")/e2e-lib.sh"
 e2e_init "$@"
+# The pictures before and after each key are compared and texts found by
+# their pure white: nothing may move, no lights may add up to white.
+e2e_quiet_city
 
 # Below the frame counter (rows 36 to 72), which changes every frame.
 below_fps=1024x690+0+78

@@ -16,6 +16,9 @@
 set -euo pipefail
 source "$(dirname "$0")/e2e-lib.sh"
 e2e_init "$@"
+# The pictures before and after each key are compared and texts found by
+# their pure white: nothing may move, no lights may add up to white.
+e2e_quiet_city
 
 below_fps=1024x690+0+78
 view=1024x600+0+140           # the scene below the texts
@@ -89,16 +92,17 @@ ink=$(xdrive_share polycount-off.png "$line3" "$white")
 e2e_more_than 0.002 "$ink" || e2e_problem "F7 a second time (and T): the counts are still printed (white share $ink)"
 
 # F6 shows the occlusion buffer with its bottom-left at the window's: depths
-# as grey levels, the far plane (the sky, cleared depth 1) white, the near
-# buildings dark.
+# as grey levels, the far plane (the sky, cleared depth 1) white, the
+# buildings darker (with the city's near clip of 8 their depths lie close to
+# the far plane's, so "darker" is a light grey).
 e2e_key F6
 e2e_shot occlusion
 grey=$(xdrive_share occlusion.png "$occlusion_map" "abs(r-g)<0.01 && abs(g-b)<0.01" 50%)
 far=$(xdrive_share occlusion.png "$occlusion_map" "r>0.98 && g>0.98 && b>0.98" 50%)
-near=$(xdrive_share occlusion.png "$occlusion_map" "r<0.6 && abs(r-g)<0.01 && abs(g-b)<0.01" 50%)
+near=$(xdrive_share occlusion.png "$occlusion_map" "r<0.97 && abs(r-g)<0.01 && abs(g-b)<0.01" 50%)
 e2e_more_than "$grey" 0.98 || e2e_problem "F6: the occlusion map area is not a grey image (grey share $grey)"
 e2e_more_than "$far" 0.1 || e2e_problem "F6: the occlusion map shows no far depths (white share $far, grey $grey, dark $near)"
-e2e_more_than "$near" 0.02 || e2e_problem "F6: the occlusion map shows no near occluders (dark share $near)"
+e2e_more_than "$near" 0.05 || e2e_problem "F6: the occlusion map shows no near occluders (dark share $near)"
 outside=$(e2e_diff walk.png occlusion.png 424x690+600+78)
 e2e_more_than 0.002 "$outside" || e2e_problem "F6 changed the picture outside the map's 600 x 300 (difference $outside)"
 e2e_key F6
@@ -130,17 +134,19 @@ e2e_more_than "$brighter" 0.02 || e2e_problem "L: the light did not move to the 
 e2e_text_mask tracking.png "$help2" tracking-help2.png
 same=$(e2e_new_ink tracking-help2.png walk-help2.png 90x20+10+0)
 e2e_more_than 0.15 "$same" || e2e_problem "L: \"Press L to \" changed (new ink $same)"
-right_walk=$(e2e_ink_right walk-help2.png)
-right_tracking=$(e2e_ink_right tracking-help2.png)
-[ "$right_tracking" -lt $((right_walk - 30)) ] ||
-    e2e_problem "L: the help text did not become the shorter \"Press L to drop the light\" (ends at $right_tracking, was $right_walk)"
+# The longer text reaches past x = 240, the shorter one ends before it (the
+# lit facade behind may leave specks there, so ink is compared, not ends).
+tail_walk=$(e2e_ink walk-help2.png 70x20+245+0)
+tail_tracking=$(e2e_ink tracking-help2.png 70x20+245+0)
+awk -v w="$tail_walk" -v t="$tail_tracking" 'BEGIN { exit !(w > 0.08 && t < w / 2) }' ||
+    e2e_problem "L: the help text did not become the shorter \"Press L to drop the light\" (ink past x = 245: $tail_tracking, was $tail_walk)"
 e2e_key l 0.7
 e2e_shot dropped
 e2e_text_mask dropped.png "$help2" dropped-help2.png
-right_dropped=$(e2e_ink_right dropped-help2.png)
+tail_dropped=$(e2e_ink dropped-help2.png 70x20+245+0)
 back=$(e2e_new_ink dropped-help2.png walk-help2.png 300x20+10+0)
-[ "$right_dropped" -ge $((right_walk - 3)) ] && [ "$right_dropped" -le $((right_walk + 3)) ] && e2e_more_than 0.15 "$back" ||
-    e2e_problem "L a second time: the help text is not \"Press L to enable light tracking\" again (ends at $right_dropped, new ink $back)"
+awk -v w="$tail_walk" -v d="$tail_dropped" 'BEGIN { exit !(d > w * 0.8) }' && e2e_more_than 0.15 "$back" ||
+    e2e_problem "L a second time: the help text is not \"Press L to enable light tracking\" again (ink past x = 245: $tail_dropped, new ink $back)"
 
 # B: 100 frames from the fixed place; the result goes to the log (flushed
 # there at once) and to the screen.

@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # End to end: the walking camera and the collision map. The walk starts at
-# (1600, -2000) in the street along x = 1600, looking down -z along it. The
-# building west of the street has its collision cells at columns up to 95 and
-# rows 116 to 140 of the 256 x 256 map, i.e. its blocked area ends at
-# x = 95.5 * 4000 / 256 = 1492.2 and spans z from -1804.7 to -2195.3.
+# (1600, -1200) in the street along x = 1600, looking down -z along it. The
+# buildings west of the street have their collision cells at columns up to 93
+# and rows 61 to 93 of the 256 x 256 map, i.e. their blocked area ends at
+# x = 93.5 * 4000 / 256 = 1460.9 and spans z from -945.3 to -1460.9.
 #  1. Left arrow held: the camera steps sideways (-x) into that building's
-#     face and stops in front of it, at z = -2000.
+#     face and stops in front of it, at z = -1200.
 #  2. Left and Up arrows held together: the camera pushes into the face while
 #     walking forward and slides along it towards -z.
 # The program logs "Walk blocked at (x, z): camera at (x, z)" each time the
@@ -15,10 +15,11 @@ set -euo pipefail
 source "$(dirname "$0")/e2e-lib.sh"
 e2e_init "$@"
 
-face=1492.2          # the building's east face (edge of column 95)
+face=1460.9          # the buildings' east face (edge of column 93)
 start_x=1600         # the camera never gets east of its start
-building_north=-1804.7
-building_south=-2195.3
+start_z=-1200
+building_north=-945.3
+building_south=-1460.9
 
 e2e_start
 e2e_shot start
@@ -37,7 +38,7 @@ for _ in 1 2 3; do
     sleep 0.35
     xdotool keyup Up
     sleep 0.2
-    awk -v z="$(lowest_camera_z)" 'BEGIN { exit !(z < -2080) }' && break
+    awk -v z="$(lowest_camera_z)" -v s="$start_z" 'BEGIN { exit !(z < s - 80) }' && break
 done
 xdotool keyup Left
 sleep 0.3
@@ -51,7 +52,7 @@ bad=$(grep -Evc "$pattern" blocked.txt || true)
 
 # Columns: target x, target z, camera x, camera z.
 tr '(),:' '    ' <blocked.txt | awk '{ print $4, $5, $8, $9 }' >positions.txt
-awk -v face="$face" -v start="$start_x" -v south="$building_south" -v north="$building_north" '
+awk -v face="$face" -v start="$start_x" -v start_z="$start_z" -v south="$building_south" -v north="$building_north" '
     {
         ++lines
         # Every target the collision refused lies inside the building ...
@@ -60,12 +61,12 @@ awk -v face="$face" -v start="$start_x" -v south="$building_south" -v north="$bu
         }
         # ... and the camera is always left outside it: where it was before
         # the step, or (sliding) on the middle of a free cell next to it:
-        # x = 1500 along the face, or past the south end of the building.
+        # x = 1468.75 along the face, or past the south end of the building.
         beside = $4 <= north && $4 >= south
         if ($3 > start || (beside && $3 < face)) {
             printf "camera (%s, %s) is inside the building or east of the start\n", $3, $4; bad = 1
         }
-        if ($4 > -1999 || $4 < -2001) {
+        if ($4 > start_z + 1 || $4 < start_z - 1) {
             if (beside && $3 > face + 16) { printf "sliding camera (%s, %s) is off the face\n", $3, $4; bad = 1 }
         } else {
             stopped++
@@ -75,9 +76,9 @@ awk -v face="$face" -v start="$start_x" -v south="$building_south" -v north="$bu
     BEGIN { lowest = 0 }
     END {
         if (bad) exit 1
-        if (stopped < 3) { printf "only %d lines stopped at z = -2000 while stepping sideways\n", stopped; exit 1 }
-        if (lowest > -2080) { printf "the camera did not slide along the face (lowest z %s)\n", lowest; exit 1 }
-        printf "blocked %d times, %d of them head-on at z = -2000; slid to z = %s\n", lines, stopped, lowest
+        if (stopped < 3) { printf "only %d lines stopped at z = %s while stepping sideways\n", stopped, start_z; exit 1 }
+        if (lowest > start_z - 80) { printf "the camera did not slide along the face (lowest z %s)\n", lowest; exit 1 }
+        printf "blocked %d times, %d of them head-on at z = %s; slid to z = %s\n", lines, stopped, start_z, lowest
     }' positions.txt || e2e_fail "walk collision: see above (log lines in blocked.txt)"
 
 # The camera's view changed while it walked: it stands close to the wall.

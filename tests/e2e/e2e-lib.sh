@@ -70,6 +70,22 @@ e2e_init() {
     cd "$work" || exit 1
 }
 
+# Leaves the cars, pedestrians and birds and all lights but a dimmed first
+# one out of the scene of the working directory, for checks that compare
+# pictures taken at different times and look for the pure white of the
+# texts: nothing moves, and no surface of the city adds up to pure white.
+e2e_quiet_city() {
+    local config="config files/init.xml"
+    grep -vF -e 'models\cars\' -e 'models\pedestrians\' -e 'models\birds\' "$config" |
+        awk '/<light / { ++light }
+             light > 1 && /<light /, light > 1 && /<\/light>/ { next }
+             light == 1 && /<diffuse / { sub(/<diffuse .*\/>/, "<diffuse r=\"0.3\" g=\"0.3\" b=\"0.3\" a=\"1\"/>") }
+             light == 1 && /<specular / { sub(/<specular .*\/>/, "<specular r=\"0\" g=\"0\" b=\"0\" a=\"1\"/>") }
+             { print }' >"$config.quiet"
+    mv "$config.quiet" "$config"
+    [ "$(grep -c "<light" "$config")" = 1 ] || e2e_fail "the quiet city does not have one light"
+}
+
 # Starts the program in the current directory and answers "No" to its
 # full-screen question; sets pid.
 e2e_start_answered() {
