@@ -85,7 +85,7 @@ status=0
 wait "$pid" || status=$?
 pid=
 
-sed -n 's/^\(Benchmark result: .*\)$/run: \1/p; s/^\(Benchmark frame times: .*\)$/run: \1/p' log.txt
+sed -n 's/^\(Benchmark result: .*\)$/run: \1/p; s/^\(Benchmark frame times: .*\)$/run: \1/p; s/^\(Benchmark polygons: .*\)$/run: \1/p; s/^\(City drawn .*\)$/run: \1/p' log.txt
 echo "run: screenshot of the result: $screenshot"
 echo "run: quit through the menu; exit code $status"
 exit "$status"

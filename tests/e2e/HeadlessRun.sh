@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # End to end: the benchmark run that scripts/run does on a machine without a
 # display (scripts/lib/headless-run.sh), on a copy of the data: it must end
-# with exit code 0 after quitting through the menu, print the benchmark's
-# result and frame times as the log has them, and leave a screenshot of the
-# window with the result on screen.
+# with exit code 0 after quitting through the menu, print the start-up time
+# and the benchmark's result, frame times and polygon counts as the log has
+# them, and leave a screenshot of the window with the result on screen.
 # Usage: HeadlessRun.sh CITY CLOSEWINDOW XDRIVE_LIB DATA_DIR HEADLESS_RUN
 set -euo pipefail
 source "$(dirname "$0")/e2e-lib.sh"
@@ -19,14 +19,20 @@ cat output.txt
 
 result=$(grep "^Benchmark result" log.txt) || e2e_fail "no benchmark result in log.txt"
 times=$(grep "^Benchmark frame times" log.txt) || e2e_fail "no benchmark frame times in log.txt"
+polygons=$(grep "^Benchmark polygons" log.txt) || e2e_fail "no benchmark polygon counts in log.txt"
+drawn=$(grep "^City drawn" log.txt) || e2e_fail "no start-up time in log.txt"
 expected="run: the city is drawn; running the benchmark (B)
+run: $drawn
 run: $result
 run: $times
+run: $polygons
 run: screenshot of the result: $work/result.png
 run: quit through the menu; exit code 0"
 [ "$(cat output.txt)" = "$expected" ] || e2e_fail "the output is not:
 $expected"
 [[ "$result" =~ ^Benchmark\ result:\ [0-9]+\.[0-9]{6}\ FPS$ ]] || e2e_fail "result line '$result'"
+[[ "$polygons" =~ ^Benchmark\ polygons:\ ([0-9]+)\ drawn\ of\ ([0-9]+)$ ]] && [ "${BASH_REMATCH[1]}" -le "${BASH_REMATCH[2]}" ] &&
+    [ "${BASH_REMATCH[1]}" -gt 0 ] || e2e_fail "polygons line '$polygons'"
 
 [ "$(identify -format "%wx%h" result.png)" = 1024x768 ] || e2e_fail "the screenshot is not of the 1024 x 768 window"
 # "\n\nBenchmark result: ..." is on the text buffer's third line, in white.
