@@ -1,10 +1,13 @@
 // The programs shipped in data/shaders compile on Mesa and light a test quad
 // as a CPU evaluation of the same formulas says they should: the per-pixel
-// lit, textured pair in both languages, and the skinning vertex program with
-// its bone palette.
+// lit, textured pair in both languages (with and without a range), the
+// normal-mapped pair with the model loader's tangents, and the skinning
+// vertex program with its bone palette.
 #include "ShaderTestSupport.h"
 
 #include "Core/Vector3.h"
+#include "modules/model/MeshCore.h"
+#include "modules/model/ModelTypes.h"
 
 #include <cmath>
 
@@ -176,17 +179,17 @@ void uploadPalette(ProgramObject& program, const TMatrix4<float> (&bones)[kSkinB
     ASSERT_TRUE(program.setParamArray(kLocationInShaders, kSkinBones * kPaletteRowsPerBone, 4, palette));
 }
 
-struct SkinVertex {
+struct SkinnedCorner {
     float x, y;
     float rows[4];
     float weights[4];
 };
 
-void drawSkinnedQuad(const SkinVertex (&corners)[4]) {
+void drawSkinnedQuad(const SkinnedCorner (&corners)[4]) {
     glColor4f(1, 1, 1, 1);
     glNormal3f(0, 0, 1);
     glBegin(GL_QUADS);
-    for (const SkinVertex& v : corners) {
+    for (const SkinnedCorner& v : corners) {
         glMultiTexCoord4fvARB(GL_TEXTURE2_ARB, v.rows);
         glMultiTexCoord4fvARB(GL_TEXTURE3_ARB, v.weights);
         glVertex2f(v.x, v.y);
@@ -240,7 +243,7 @@ TEST_F(Skinning, OneBoneMovesAndTurnsTheQuadAndItsNormal) {
     bones[1] =
         TMatrix4<float>::translation(0.5f, 0.0f, 0.0f) * TMatrix4<float>::rotation(60.0f, 0.0f, 1.0f, 0.0f);
     uploadPalette(program(index), bones);
-    const SkinVertex corners[4] = {
+    const SkinnedCorner corners[4] = {
         {-0.5f, -0.5f, {3, 0, 0, 0}, {1, 0, 0, 0}},
         {0.5f, -0.5f, {3, 0, 0, 0}, {1, 0, 0, 0}},
         {0.5f, 0.5f, {3, 0, 0, 0}, {1, 0, 0, 0}},
@@ -262,7 +265,7 @@ TEST_F(Skinning, FourWeightedInfluencesBlendTheBones) {
     TMatrix4<float> bones[kSkinBones];
     bones[1] = TMatrix4<float>::translation(0.5f, 0.0f, 0.0f);
     uploadPalette(program(index), bones);
-    const SkinVertex corners[4] = {
+    const SkinnedCorner corners[4] = {
         {-0.5f, -0.5f, {0, 0, 0, 0}, {1, 0, 0, 0}},
         {0.5f, -0.5f, {3, 0, 3, 0}, {0.1f, 0.2f, 0.4f, 0.3f}},
         {0.5f, 0.5f, {3, 0, 3, 0}, {0.1f, 0.2f, 0.4f, 0.3f}},
@@ -275,4 +278,89 @@ TEST_F(Skinning, FourWeightedInfluencesBlendTheBones) {
     EXPECT_TRUE(near(readPixel(55, 32), 204, 153, 102));
     EXPECT_TRUE(near(readPixel(15, 32), test::kClearGrey, test::kClearGrey, test::kClearGrey));
     EXPECT_TRUE(near(readPixel(56, 32), test::kClearGrey, test::kClearGrey, test::kClearGrey));
+}
+
+namespace {
+
+// One texel of a tangent-space normal map, encoded as the facades store it.
+GLuint normalTexel(const Vector3& n, GLenum unit) {
+    const GLubyte texel[4] = {GLubyte(std::lround((n.x + 1) * 127.5f)), GLubyte(std::lround((n.y + 1) * 127.5f)),
+                              GLubyte(std::lround((n.z + 1) * 127.5f)), 255};
+    GLuint name = 0;
+    glActiveTextureARB(unit);
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, texel);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    return name;
+}
+
+} // namespace
+
+// The normal-mapped pass on a quad whose tangents come from the model
+// loader's generator: a normal map leaning towards +u (or +v) makes the quad
+// brighter with the light on the +x (or +y) side, where u (v) grows, than
+// with the light on the opposite side; a flat map lights both alike.
+TEST_F(ShippedPrograms, NormalMappedLeansTheSurfaceTheWayTheMapSays) {
+    const int index = manager->loadProgram(shippedFile("shaders\\normalMapped.vp").c_str(),
+                                           shippedFile("shaders\\normalMapped.fp").c_str(), kProgramAsm);
+    ASSERT_GT(index, 0);
+    for (const char* name : {"objectLightPosition", "objectEyePosition", "lightDiffuse", "lightSpecular", "lightRange"})
+        db->registerProgramParam(index, name, kParamVector);
+    db->vectors.setValue("objectEyePosition", Vector4(0, 0, 5, 1));
+    db->vectors.setValue("lightDiffuse", Vector4(1, 1, 1, 1));
+    db->vectors.setValue("lightSpecular", Vector4(0, 0, 0, 1));
+    db->vectors.setValue("lightRange", Vector4(0, 0, 0, 0));
+
+    // The quad as a mesh: u along +x, v along +y, facing +z.
+    ArrayList<Vertex> vertices;
+    ArrayList<Triangle> triangles;
+    const float corners[4][4] = {{-1, -1, 0, 0}, {1, -1, 1, 0}, {1, 1, 1, 1}, {-1, 1, 0, 1}};
+    for (const auto& c : corners) {
+        Vertex v;
+        v.position = Vector3(c[0], c[1], 0);
+        v.normal = Vector3(0, 0, 1);
+        v.u = c[2];
+        v.v = c[3];
+        vertices.add(v);
+    }
+    const int corner[2][3] = {{0, 1, 2}, {0, 2, 3}};
+    for (const auto& t : corner) {
+        Triangle triangle;
+        for (int k = 0; k < 3; ++k)
+            triangle.v[k] = t[k];
+        triangle.normal = Vector3(0, 0, 1);
+        triangles.add(triangle);
+    }
+    ArrayList<Vector3> tangents, binormals;
+    generateTangents(vertices, triangles, tangents, binormals);
+
+    auto brightness = [&](const Vector3& lean, const Vector3& light) {
+        const GLuint white = normalTexel(Vector3(1, 1, 1), GL_TEXTURE0_ARB);
+        const GLuint normals = normalTexel(lean, GL_TEXTURE1_ARB);
+        db->vectors.setValue("objectLightPosition", Vector4(light, 1));
+        EXPECT_TRUE(program(index).bind());
+        glBegin(GL_QUADS);
+        for (unsigned i = 0; i < 4; ++i) {
+            glNormal3f(0, 0, 1);
+            glMultiTexCoord2fARB(GL_TEXTURE0_ARB, vertices[i].u, vertices[i].v);
+            glMultiTexCoord3fvARB(GL_TEXTURE4_ARB, &tangents[i].x);
+            glMultiTexCoord3fvARB(GL_TEXTURE5_ARB, &binormals[i].x);
+            glVertex3fv(&vertices[i].position.x);
+        }
+        glEnd();
+        manager->unbindCurrent();
+        glDeleteTextures(1, &normals);
+        glActiveTextureARB(GL_TEXTURE0_ARB);
+        glDeleteTextures(1, &white);
+        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+        return int(readPixel(width() / 2, height() / 2).r);
+    };
+    const Vector3 towardsU = Vector3(0.6f, 0, 0.8f), towardsV = Vector3(0, 0.6f, 0.8f), flat(0, 0, 1);
+    const Vector3 east(3, 0, 1), west(-3, 0, 1), north(0, 3, 1), south(0, -3, 1);
+    EXPECT_GT(brightness(towardsU, east), brightness(towardsU, west) + 60);
+    EXPECT_GT(brightness(towardsV, north), brightness(towardsV, south) + 60);
+    EXPECT_NEAR(brightness(flat, east), brightness(flat, west), 4);
+    EXPECT_NEAR(brightness(towardsU, north), brightness(towardsU, south), 4);
 }
