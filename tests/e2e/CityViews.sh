@@ -37,13 +37,7 @@ e2e_more_than "$lit" 0.3 || e2e_problem "the orbit view is dark (lit share $lit)
 
 # Back on the street for the benchmark.
 e2e_key F1 1.5
-xdrive_press b
-deadline=$((SECONDS + 90))
-until grep -q "^Benchmark result" log.txt; do
-    [ $SECONDS -lt $deadline ] || e2e_fail "no benchmark result in log.txt after 90 s"
-    kill -0 "$pid" 2>/dev/null || e2e_fail "the program ended during the benchmark"
-    sleep 0.3
-done
+e2e_benchmark 90
 e2e_shot benchmark
 
 e2e_close_expect_0

@@ -150,13 +150,7 @@ awk -v w="$tail_walk" -v d="$tail_dropped" 'BEGIN { exit !(d > w * 0.8) }' && e2
 
 # B: 100 frames from the fixed place; the result goes to the log (flushed
 # there at once) and to the screen.
-xdrive_press b
-deadline=$((SECONDS + 60))
-until grep -q "^Benchmark result" log.txt; do
-    [ $SECONDS -lt $deadline ] || e2e_fail "B: no benchmark result in log.txt after 60 s"
-    kill -0 "$pid" 2>/dev/null || e2e_fail "the program ended during the benchmark"
-    sleep 0.3
-done
+e2e_benchmark 60
 sleep 0.5
 e2e_shot benchmark
 result=$(grep "^Benchmark result" log.txt)

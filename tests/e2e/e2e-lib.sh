@@ -126,6 +126,18 @@ e2e_wait_drawn() {
     e2e_fail "the window stayed black for 30 s"
 }
 
+# Presses B and waits up to SECONDS for the benchmark's result line in
+# log.txt (the program flushes it at once).
+e2e_benchmark() {
+    local deadline=$((SECONDS + $1))
+    xdrive_press b
+    until grep -q "^Benchmark result" log.txt; do
+        [ $SECONDS -lt $deadline ] || e2e_fail "B: no benchmark result in log.txt after $1 s"
+        kill -0 "$pid" 2>/dev/null || e2e_fail "the program ended during the benchmark"
+        sleep 0.3
+    done
+}
+
 # Saves a screenshot of the window to NAME.png.
 e2e_shot() {
     xdrive_screenshot "$window" "$1.png"
