@@ -199,8 +199,9 @@ TEST_F(CityGL, FromAboveEveryBuildingStandsAtItsHeightOnStreetsAndGrass) {
         const float cornerX = b.x + b.width() / 2 - 10, cornerZ = b.z - b.depth() / 2 + 10;
         EXPECT_NEAR(heightAt(cornerX, cornerZ), float(b.tiers.front().floors) * city::kFloorHeight, kHeightTolerance)
             << "roof at a corner";
-        if (!onFootprint(plan, b.x + b.width() / 2 + 20, b.z, 5))
+        if (!onFootprint(plan, b.x + b.width() / 2 + 20, b.z, 5)) {
             EXPECT_NEAR(heightAt(b.x + b.width() / 2 + 20, b.z), 0.0f, kHeightTolerance) << "ground beside it";
+        }
     }
     // Asphalt on the street lines between the crossings (away from the
     // lanes, where cars may stand): grey, so green is never its strongest
