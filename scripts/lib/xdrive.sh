@@ -128,12 +128,13 @@ xdrive_move_mouse() {
     xdotool mousemove "$1" "$2" mousemove_relative -- 1 0 mousemove_relative -- -1 0
 }
 
-# Presses KEY (an xdotool key name) and holds it for a tenth of a second, so
+# Presses KEY (an xdotool key name) and holds it for a tenth of a second (or
+# XDRIVE_HOLD seconds, for a slow program such as a sanitized build), so
 # that it is down during at least one frame: the program's toggle keys act on
 # a key that is down now and was not in the previous frame, and miss a key
 # that goes down and up between two frames.
 xdrive_press() {
     xdotool keydown "$1"
-    sleep 0.1
+    sleep "${XDRIVE_HOLD:-0.1}"
     xdotool keyup "$1"
 }

@@ -44,6 +44,8 @@ App::App() {
 }
 
 App::~App() {
+    if (currentCamera == defaultCamera.get())
+        currentCamera = nullptr;
     delete log;
     for (Object* object : ownedObjects)
         delete object;
@@ -64,7 +66,8 @@ void App::initGL(int width, int height, int depthBits, int colourBits, bool full
     }
 
     Overlay2D::getInstance()->setSize(width, height);
-    currentCamera = new OrbitalCamera;
+    defaultCamera = std::make_unique<OrbitalCamera>();
+    currentCamera = defaultCamera.get();
 
     if (!quit) {
         glEnable(GL_TEXTURE_2D);

@@ -16,8 +16,11 @@
 #include "Core/WinAppFramework/Time.h"
 #include "Core/platform/Messages.h"
 
+#include <memory>
+
 namespace Vantor {
 
+class Camera;
 class DebugLog;
 
 class App {
@@ -46,6 +49,9 @@ public:
     // exitFailure once a fatal error was reported or the window could not be
     // created, 0 otherwise (the loop ended by quit).
     int exitCode = 0;
+    // The framework's default camera, current until a game mode sets one of
+    // its own; the App keeps it for the whole run.
+    std::unique_ptr<Camera> defaultCamera;
 
     App();
     virtual ~App();
