@@ -3,8 +3,10 @@
 // grid order, each first frustum-tested, then 8,000 small street boxes
 // tested against the buffer, all from a fixed camera 400 units up at the
 // grid's corner looking across it. The frame runs with four-wide spans and with the scalar
-// loop forced; so do 128 screen-filling quads, where spans are all the work,
-// and the generated starter city from the walking camera's start.
+// loop forced; its two halves are also timed alone (the occluders drawn into
+// a cleared buffer; the tests against a buffer drawn once); so do 128
+// screen-filling quads, where spans are all the work, and the generated city
+// from the walking camera's start.
 // After the table the run prints what a frame did and the scalar time over
 // the four-wide time (processor time).
 #include <benchmark/benchmark.h>
@@ -41,6 +43,8 @@ constexpr int kBufferWidth = 600;
 constexpr int kBufferHeight = 300;
 constexpr float kNearClip = 50.0f;
 constexpr float kFarClip = 20000.0f;
+// The generated city's clip distances (its configuration's).
+constexpr float kCityNearClip = 8.0f;
 
 struct City {
     std::vector<Box> buildings;
@@ -73,8 +77,9 @@ struct FrameCounts {
     int occlusionCulled = 0;
 };
 
-FrameCounts runFrame(OcclusionCuller& culler, const City& city) {
-    FrameCounts counts;
+// The occluder half of a frame: a cleared buffer, then every building that
+// passes the frustum test drawn into it.
+void drawOccluders(OcclusionCuller& culler, const City& city, FrameCounts& counts) {
     culler.beginFrame(kNearClip, kFarClip, city.projection);
     const Matrix4 combined = city.projection * city.view;
     for (std::size_t b = 0; b < city.buildings.size(); ++b) {
@@ -83,6 +88,12 @@ FrameCounts runFrame(OcclusionCuller& culler, const City& city) {
             continue;
         culler.addOccluder(box.min, box.max, city.view, city.meshes[b].indices, 36, city.meshes[b].positions, 8);
     }
+    counts.occluderPolygons = culler.occluderPolygons;
+}
+
+// The test half: every street box against the buffer as it stands.
+void testBoxes(OcclusionCuller& culler, const City& city, FrameCounts& counts) {
+    const Matrix4 combined = city.projection * city.view;
     for (const Box& box : city.streetBoxes) {
         ++counts.tests;
         if (!culler.frustumTest(box.min, box.max, combined))
@@ -90,7 +101,12 @@ FrameCounts runFrame(OcclusionCuller& culler, const City& city) {
         else if (culler.isOccluded(box.min, box.max, city.view, city.projection, nullptr, false))
             ++counts.occlusionCulled;
     }
-    counts.occluderPolygons = culler.occluderPolygons;
+}
+
+FrameCounts runFrame(OcclusionCuller& culler, const City& city) {
+    FrameCounts counts;
+    drawOccluders(culler, city, counts);
+    testBoxes(culler, city, counts);
     return counts;
 }
 
@@ -101,13 +117,18 @@ const City& city() {
 
 FrameCounts lastCounts[2];
 
-void frame(benchmark::State& state, bool scalar) {
-    OcclusionCuller culler;
+// The city scene's settings of the culler.
+void setUp(OcclusionCuller& culler, bool scalar) {
     culler.setSize(kBufferWidth, kBufferHeight);
     culler.scaleX = kBufferWidth / 2;
     culler.scaleY = kBufferHeight / 2;
     culler.minBoxSize = 64;
     culler.forceScalar = scalar;
+}
+
+void frame(benchmark::State& state, bool scalar) {
+    OcclusionCuller culler;
+    setUp(culler, scalar);
     FrameCounts counts;
     for (auto _ : state) {
         counts = runFrame(culler, city());
@@ -116,6 +137,29 @@ void frame(benchmark::State& state, bool scalar) {
     lastCounts[scalar] = counts;
     state.counters["occluderPolygons"] = counts.occluderPolygons;
     state.counters["culled"] = counts.frustumCulled + counts.occlusionCulled;
+}
+
+void occludersOnly(benchmark::State& state) {
+    OcclusionCuller culler;
+    setUp(culler, false);
+    FrameCounts counts;
+    for (auto _ : state) {
+        drawOccluders(culler, city(), counts);
+        benchmark::DoNotOptimize(culler.depth.values[0]);
+    }
+}
+
+// Tests leave the buffer as it is, so one drawing serves every iteration.
+void testsOnly(benchmark::State& state) {
+    OcclusionCuller culler;
+    setUp(culler, false);
+    FrameCounts counts;
+    drawOccluders(culler, city(), counts);
+    for (auto _ : state) {
+        counts = FrameCounts();
+        testBoxes(culler, city(), counts);
+        benchmark::DoNotOptimize(counts);
+    }
 }
 
 // Span-bound work: 64 screen-filling quads at rising depths in write mode,
@@ -144,11 +188,12 @@ void fullScreenQuads(benchmark::State& state, bool scalar) {
     }
 }
 
-// The generated starter city seen from the walking camera's start, as the
-// program's benchmark (B) renders it: every mesh of the buildings and the
-// ground is tested in file order, and the buildings that pass become
-// occluders, as the model code does. Skipped when the data is not built.
-struct StarterScene {
+// The generated city seen from the walking camera's start, as the program's
+// benchmark (B) renders it: every mesh of the tall and the low buildings and
+// of the ground is tested in the scene's order, and the buildings that pass
+// become occluders, as the model code does. Skipped when the data is not
+// built.
+struct CityScene {
     struct Mesh {
         Vector3 min, max;
         Matrix4 world;
@@ -157,16 +202,17 @@ struct StarterScene {
         bool occluder = false;
     };
     std::vector<Mesh> meshes;
-    Matrix4 projection = perspective(Vantor::Camera::defaultFov, 4.0 / 3.0, kNearClip, kFarClip);
+    Matrix4 projection = perspective(Vantor::Camera::defaultFov, 4.0 / 3.0, kCityNearClip, kFarClip);
     Matrix4 view;
     bool loaded = false;
 
-    StarterScene() {
+    CityScene() {
         Vantor::FPSCamera camera;
-        camera.position = Vector3(1600, 170, -2000);
+        camera.position = Vector3(1600, 42, -1200);
         camera.update();
         view = camera.viewMatrix;
-        loaded = load("models/ground.v3d", false) && load("models/buildings.v3d", true);
+        loaded = load("models/buildings/tall.v3d", true) && load("models/buildings/low.v3d", true) &&
+                 load("models/ground.v3d", false);
     }
 
     bool load(const char* name, bool buildings) {
@@ -198,29 +244,26 @@ struct StarterScene {
     }
 };
 
-const StarterScene& starterScene() {
-    static const StarterScene instance;
+const CityScene& cityScene() {
+    static const CityScene instance;
     return instance;
 }
 
-FrameCounts starterCounts;
+FrameCounts cityCounts;
 
-void starterFrame(benchmark::State& state) {
-    const StarterScene& scene = starterScene();
+void cityFrame(benchmark::State& state) {
+    const CityScene& scene = cityScene();
     if (!scene.loaded) {
-        state.SkipWithError("the starter city is not built (build/data/models)");
+        state.SkipWithError("the city is not built (build/data/models)");
         return;
     }
     OcclusionCuller culler;
-    culler.setSize(kBufferWidth, kBufferHeight);
-    culler.scaleX = kBufferWidth / 2;
-    culler.scaleY = kBufferHeight / 2;
-    culler.minBoxSize = 64;
+    setUp(culler, false);
     FrameCounts counts;
     for (auto _ : state) {
         counts = FrameCounts();
-        culler.beginFrame(kNearClip, kFarClip, scene.projection);
-        for (const StarterScene::Mesh& mesh : scene.meshes) {
+        culler.beginFrame(kCityNearClip, kFarClip, scene.projection);
+        for (const CityScene::Mesh& mesh : scene.meshes) {
             const Matrix4 modelview = scene.view * mesh.world;
             ++counts.tests;
             if (culler.isOccluded(mesh.min, mesh.max, modelview, scene.projection, nullptr, true)) {
@@ -234,7 +277,7 @@ void starterFrame(benchmark::State& state) {
         counts.occluderPolygons = culler.occluderPolygons;
         benchmark::DoNotOptimize(counts);
     }
-    starterCounts = counts;
+    cityCounts = counts;
     state.counters["occluderPolygons"] = counts.occluderPolygons;
     state.counters["culled"] = counts.occlusionCulled;
 }
@@ -244,7 +287,9 @@ void starterFrame(benchmark::State& state) {
 int main(int argc, char** argv) {
     benchmark::RegisterBenchmark("Occlusion/Frame", frame, false)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("Occlusion/FrameScalar", frame, true)->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("Occlusion/StarterCity", starterFrame)->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("Occlusion/Occluders", occludersOnly)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("Occlusion/Tests", testsOnly)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("Occlusion/City", cityFrame)->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark("Occlusion/FullScreenQuads", fullScreenQuads, false)->Unit(benchmark::kMillisecond);
     benchmark::RegisterBenchmark("Occlusion/FullScreenQuadsScalar", fullScreenQuads, true)
         ->Unit(benchmark::kMillisecond);
@@ -264,11 +309,14 @@ int main(int argc, char** argv) {
                 c.occlusionCulled);
     if (vector > 0)
         std::printf("Time per frame, four-wide spans: %.3f ms\n", vector);
-    const double starter = reporter.time("Occlusion/StarterCity");
-    if (starter > 0)
-        std::printf("Starter city from the walk start: %d meshes tested, %d culled, %d occluder polygons, %.1f us "
+    const double occluders = reporter.time("Occlusion/Occluders"), tests = reporter.time("Occlusion/Tests");
+    if (occluders > 0 && tests > 0)
+        std::printf("Of which the occluders %.3f ms and the box tests %.3f ms\n", occluders, tests);
+    const double cityTime = reporter.time("Occlusion/City");
+    if (cityTime > 0)
+        std::printf("The city from the walk start: %d meshes tested, %d culled, %d occluder polygons, %.1f us "
                     "per frame\n",
-                    starterCounts.tests, starterCounts.occlusionCulled, starterCounts.occluderPolygons, starter);
+                    cityCounts.tests, cityCounts.occlusionCulled, cityCounts.occluderPolygons, cityTime);
     if (scalar > 0)
         std::printf("Time per frame, scalar spans: %.3f ms\n", scalar);
     if (vector > 0 && scalar > 0) {
