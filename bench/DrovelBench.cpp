@@ -7,6 +7,10 @@
 //
 // --small shrinks every program (the CTest smoke run uses it). Each program's
 // result is checked once, so a broken machine cannot report a fast time.
+//
+// ObjectShader/<script> times one run of each of the city's object shaders,
+// as the material code runs them before a lit pass (there is no GL context,
+// so getModelview gives the identity).
 #include <benchmark/benchmark.h>
 
 extern "C" {
@@ -18,13 +22,17 @@ extern "C" {
 #include "Core/WinAppFramework/Exception.h"
 #include "modules/DrovelScript/DSCompiler.h"
 #include "modules/DrovelScript/Program.h"
+#include "modules/DrovelScript/ShaderDialect.h"
 #include "modules/DrovelScript/StandardDialect.h"
+#include "modules/ShaderManager/ParamDatabase.h"
 #include "modules/gui/Console.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -258,6 +266,30 @@ private:
 
 const Workload* const workloads[] = {&intLoop, &floatLoop, &fib, &vectorLoop};
 
+const char* const objectShaders[] = {"objectLight.ds", "objectLightEye.ds"};
+
+void runObjectShader(benchmark::State& state, const char* file) {
+    std::ifstream in(std::string(VANTOR_SCRIPT_DIR) + "/" + file);
+    std::stringstream text;
+    text << in.rdbuf();
+    Vantor::ParamDatabase* database = Vantor::ParamDatabase::getInstance();
+    database->vectors.setValue("lightPosition", Vantor::Vector4(2400.0f, 900.0f, -1600.0f, 1.0f));
+    database->matrices.setValue("eyeModelview", Vantor::TMatrix4<float>());
+    Vantor::Program program;
+    try {
+        Vantor::Compiler::getInstance()->compile(Vantor::String(text.str().c_str()),
+                                                 *Vantor::ShaderDialect::getInstance(), program, false);
+        for (auto _ : state)
+            program.run();
+    } catch (const Vantor::Exception& e) {
+        state.SkipWithError(e.message.c_str());
+        return;
+    }
+    const Vantor::Vector4 light = database->vectors.getValue("objectLightPosition").value;
+    if (light.x != 2400.0f || light.y != 900.0f || light.z != -1600.0f)
+        state.SkipWithError("the light did not come through unchanged");
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -275,6 +307,9 @@ int main(int argc, char** argv) {
         benchmark::RegisterBenchmark((std::string(w->name) + "/Lua").c_str(), runLua, w)
             ->Unit(benchmark::kMillisecond);
     }
+    for (const char* file : objectShaders)
+        benchmark::RegisterBenchmark((std::string("ObjectShader/") + file).c_str(), runObjectShader, file)
+            ->Unit(benchmark::kMicrosecond);
     benchmark::Initialize(&count, arguments.data());
     if (benchmark::ReportUnrecognizedArguments(count, arguments.data()))
         return 1;

@@ -93,8 +93,20 @@ DSMemManager::~DSMemManager() {
     }
 }
 
+bool DSMemManager::reclaimReserves() {
+    for (CellReserve* reserve : reserves)
+        reserve->giveBackCells();
+    return !freeCells.empty();
+}
+
+void DSMemManager::removeReserve(CellReserve& reserve) {
+    const int index = reserves.indexOf(&reserve);
+    if (index >= 0)
+        reserves.remove(unsigned(index));
+}
+
 DSVariable* DSMemManager::_new() {
-    if (freeCells.empty())
+    if (freeCells.empty() && !reclaimReserves())
         throw Exception("Memory manager: Out of memory", "Vantor::DSMemManager::_new", sourceFile,
                         lineCellsExhausted);
     const int index = freeCells.top();
@@ -201,7 +213,7 @@ void DSMemManager::free(void* p) {
 
 DSVarPtr newVariable() { return DSVarPtr(DSMemManager::getInstance()->_new()); }
 
-void DSVarPtr::dropReference(DSVariable* cell) noexcept {
+void DSVarPtr::dropLastReference(DSVariable* cell) noexcept {
     if (!DSMemManager::exists())
         return;
     if (--cell->refCount <= 0)

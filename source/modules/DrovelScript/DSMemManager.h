@@ -24,6 +24,18 @@ namespace Vantor {
 
 class DSMemManager : public Singleton<DSMemManager> {
 public:
+    // Keeps free cells aside for quick reuse (a running machine's spare
+    // cells). The pool asks every registered reserve to give its cells back
+    // before it reports that it has none, so a cell kept aside counts as a
+    // free one: no run fails earlier for them.
+    class CellReserve {
+    public:
+        virtual void giveBackCells() = 0;
+
+    protected:
+        ~CellReserve() = default;
+    };
+
     static constexpr int kCellCount = 4096;
     static constexpr int kSizeClassCount = 16;
     static constexpr unsigned kMinBlockSize = 4;
@@ -52,6 +64,11 @@ public:
 
     // A fresh cell: reference count 0, type "object", size 0, no block.
     DSVariable* _new();
+    // Whether _new would give a cell now, counting the reserves' cells.
+    bool canTake() { return !freeCells.empty() || reclaimReserves(); }
+    void addReserve(CellReserve& reserve) { reserves.add(&reserve); }
+    // Forgets the reserve; one that was never added is ignored.
+    void removeReserve(CellReserve& reserve);
     // Resets the cell and puts it back on the free stack. Cells that are not
     // this pool's or not in use are left alone (it runs from destructors).
     void release(DSVariable* cell);
@@ -81,6 +98,10 @@ private:
     ArrayList<unsigned char> cellInUse;
     Stack<int> freeCells;
     SizeClass classes[kSizeClassCount];
+    ArrayList<CellReserve*> reserves;
+
+    // Has every reserve give its cells back; true when a cell is free then.
+    bool reclaimReserves();
 };
 
 // A counted reference to a fresh pool cell (type "object").

@@ -140,6 +140,12 @@ extern DSString dsStringType;
 extern TDSType<Vector4> dsVectorType;
 extern TDSType<TMatrix4<float>> dsMatrixType;
 
+// Whether the type's values are at most four plain bytes inside the cell
+// (bool, char, int, float): nothing to destroy and never a block.
+inline bool isSmallPlainType(const DSType* type) {
+    return type == &dsIntType || type == &dsFloatType || type == &dsBoolType || type == &dsCharType;
+}
+
 template <class T>
 DSType& dsTypeOf();
 template <> inline DSType& dsTypeOf<bool>() { return dsBoolType; }

@@ -9,11 +9,14 @@
 // in use always has a type ("object" when it holds nothing).
 #pragma once
 
+#include "Core/Singleton.h"
+
 #include <cstring>
 #include <type_traits>
 
 namespace Vantor {
 
+class DSMemManager;
 class DSType;
 
 class DSVariable {
@@ -141,7 +144,15 @@ public:
 private:
     // Decrements the count and gives the cell back to the pool at 0 or below.
     // Does nothing once the memory manager is gone (the pool went with it).
-    static void dropReference(DSVariable* cell) noexcept;
+    static void dropReference(DSVariable* cell) noexcept {
+        if (Singleton<DSMemManager>::exists() && cell->refCount > 1) {
+            --cell->refCount;
+            return;
+        }
+        dropLastReference(cell);
+    }
+    // dropReference for the rest: the last reference, or no manager.
+    static void dropLastReference(DSVariable* cell) noexcept;
 };
 
 } // namespace Vantor

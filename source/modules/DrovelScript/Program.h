@@ -11,6 +11,7 @@
 
 #include "Core/ArrayList.h"
 #include "Core/String.h"
+#include "modules/DrovelScript/DecodedCode.h"
 #include "modules/DrovelScript/Dialect.h"
 #include "modules/DrovelScript/DSVariable.h"
 
@@ -57,6 +58,8 @@ public:
     ArrayList<int> lines;
     // One cell per constant occurrence in the source.
     ArrayList<DSVarPtr> constants;
+    // The code as the machine runs it; kept in step with code by the machine.
+    DecodedCode decoded;
 
     Program() = default;
     Program(const Program& other) { *this = other; }

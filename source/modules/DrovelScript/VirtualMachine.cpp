@@ -1,13 +1,16 @@
-// The virtual machine: instruction decoding, frames, calls and operators.
+// The virtual machine: dispatch, frames, calls and operators.
 //
 // The instruction path is shaped for speed without changing what a program
-// does. Each operator and call instruction remembers, for the current run,
-// the functor or function its operand types chose, so the dialect's and the
-// program's tables are searched once per site and type combination. The
-// standard operators on int, float, bool and Vector are computed here rather
-// than through their functors, and a result goes into the destination's own
-// cell when nothing else refers to it; both give the same cells, types and
-// values as the general path, which stays for everything else.
+// does. Instructions run from the program's decoded code; a binary operator
+// and the instruction after it that uses its result (a load, a conditional
+// jump, a push or a return) run as one step. Each operator and call
+// instruction remembers, for the current run, the functor or function its
+// operand types chose, so the dialect's and the program's tables are searched
+// once per site and type combination. The standard operators on int, float,
+// bool and Vector are computed here rather than through their functors, and
+// a result goes into the destination's own cell when nothing else refers to
+// it, or into a spare cell of a popped frame; all of it gives the same types
+// and values as the general path, which stays for everything else.
 #include "modules/DrovelScript/VirtualMachine.h"
 
 #include "Core/WinAppFramework/Exception.h"
@@ -127,31 +130,55 @@ FastOperator classify(const DSFunctor& functor) {
 }
 
 // Operands of a fast operator have exactly the functor's parameter types, so
-// each holds a whole value of that type.
+// each holds a whole value of that type; one that fits the cell's inline
+// storage is there.
 template <class T>
-inline T valueOf(const DSVariable& cell) {
+__attribute__((always_inline)) inline T valueOf(const DSVariable& cell) {
     T value;
-    std::memcpy(static_cast<void*>(&value), cell.value(), sizeof(T));
+    if constexpr (sizeof(T) <= DSVariable::kInlineSize)
+        std::memcpy(static_cast<void*>(&value), cell.storage, sizeof(T));
+    else
+        std::memcpy(static_cast<void*>(&value), cell.value(), sizeof(T));
     return value;
+}
+
+// setType for a value of size bytes of a small plain type. Between two such
+// types (the cells the machine reuses for results) it only has to set the
+// type and zero the bytes: there is no value to destroy and no block.
+inline void retype(DSVariable& cell, DSType& type, unsigned size) {
+    if (cell.block || !isSmallPlainType(cell.type)) {
+        cell.setType(type);
+        return;
+    }
+    cell.type = &type;
+    cell.typeId = type.typeId;
+    cell.size = size;
+    std::memset(cell.storage, 0, sizeof cell.storage);
 }
 
 // What setType followed by set does to a cell, for a plain type: a cell that
 // already has the type keeps its storage (its size is the type's).
 template <class T>
-inline void store(DSVariable& cell, DSType& type, const T& value) {
-    if (cell.type != &type)
-        cell.setType(type);
-    std::memcpy(cell.value(), static_cast<const void*>(&value), sizeof(T));
+__attribute__((always_inline)) inline void store(DSVariable& cell, DSType& type, const T& value) {
+    if constexpr (sizeof(T) <= sizeof(int)) {
+        if (cell.type != &type)
+            retype(cell, type, sizeof(T));
+        std::memcpy(cell.storage, static_cast<const void*>(&value), sizeof(T));
+    } else {
+        if (cell.type != &type)
+            cell.setType(type);
+        std::memcpy(cell.value(), static_cast<const void*>(&value), sizeof(T));
+    }
 }
 
-inline void storeBool(DSVariable& cell, bool value) {
+__attribute__((always_inline)) inline void storeBool(DSVariable& cell, bool value) {
     if (cell.type != &dsBoolType)
-        cell.setType(dsBoolType);
-    cell.value()[0] = value ? 1 : 0;
+        retype(cell, dsBoolType, 1);
+    cell.storage[0] = value ? 1 : 0;
 }
 
 // Computes a fast operator; b is null for the unary ones.
-void computeFast(FastOperator op, const DSVariable& a, const DSVariable* b, DSVariable& result) {
+__attribute__((always_inline)) inline void computeFast(FastOperator op, const DSVariable& a, const DSVariable* b, DSVariable& result) {
     switch (op) {
     case kAddInt: store(result, dsIntType, dsmath::add(valueOf<int>(a), valueOf<int>(*b))); return;
     case kSubInt: store(result, dsIntType, dsmath::sub(valueOf<int>(a), valueOf<int>(*b))); return;
@@ -173,9 +200,9 @@ void computeFast(FastOperator op, const DSVariable& a, const DSVariable* b, DSVa
     case kNotEqualFloat: storeBool(result, valueOf<float>(a) != valueOf<float>(*b)); return;
     case kLessOrEqualFloat: storeBool(result, valueOf<float>(a) <= valueOf<float>(*b)); return;
     case kGreaterOrEqualFloat: storeBool(result, valueOf<float>(a) >= valueOf<float>(*b)); return;
-    case kAnd: storeBool(result, a.get<bool>() && b->get<bool>()); return;
-    case kOr: storeBool(result, a.get<bool>() || b->get<bool>()); return;
-    case kNot: storeBool(result, !a.get<bool>()); return;
+    case kAnd: storeBool(result, a.storage[0] != 0 && b->storage[0] != 0); return;
+    case kOr: storeBool(result, a.storage[0] != 0 || b->storage[0] != 0); return;
+    case kNot: storeBool(result, a.storage[0] == 0); return;
     case kNegateInt: store(result, dsIntType, dsmath::negate(valueOf<int>(a))); return;
     case kNegateFloat: store(result, dsFloatType, -valueOf<float>(a)); return;
     case kAddVector: store(result, dsVectorType, dsmath::add(valueOf<Vector4>(a), valueOf<Vector4>(*b))); return;
@@ -230,16 +257,25 @@ void Scope::createArray(const Dialect& dialect, int elementTypeId, const DSVaria
             element->setType(*elementType);
 }
 
-void Scope::clear() {
+__attribute__((always_inline)) inline void Scope::clear(ProgramStack& stack) {
     for (DSVarPtr& v : variables)
-        v.release();
-    variables.resize(0);
+        stack.spareOrRelease(v);
+    // The list never shrinks its storage, so this is resize(0).
+    variables.size = 0;
     for (int i = 0; i <= highestTemp; ++i)
-        temporaries[i].release();
+        stack.spareOrRelease(temporaries[i]);
     highestTemp = -1;
 }
 
+void ProgramStack::giveBackCells() {
+    for (unsigned i = 0; i < spareCells.size; ++i)
+        spareCells.data[i].release();
+    spareCells.size = 0;
+}
+
 ProgramStack::ProgramStack() {
+    spareCells.autoShrink = false;
+    spareCells.reserve(kSpareCells);
     frames.autoShrink = false;
     frames.resize(kReservedFrames);
     for (Scope& frame : frames)
@@ -258,7 +294,7 @@ void ProgramStack::push(unsigned returnPosition, const ArrayList<DSVarPtr>& vari
         frame.variables.add(v);
 }
 
-void ProgramStack::pushTaking(unsigned returnPosition, ArrayList<DSVarPtr>& variables) {
+__attribute__((always_inline)) inline void ProgramStack::pushTaking(unsigned returnPosition, ArrayList<DSVarPtr>& variables) {
     if (depth >= kMaxFrames)
         throw Exception("Stack overflow", "Vantor::ProgramStack::push", sourceFile, lineStackOverflow);
     if (depth == frames.size)
@@ -267,21 +303,25 @@ void ProgramStack::pushTaking(unsigned returnPosition, ArrayList<DSVarPtr>& vari
     ++depth;
     frame.returnPosition = returnPosition;
     ArrayList<DSVarPtr>& to = frame.variables;
-    to.resize(variables.size);
+    // A pushed frame has no variables; slots beyond the size are empty.
+    if (to.capacity < variables.size)
+        to.reserve(variables.size);
+    to.size = variables.size;
     for (unsigned i = 0; i < variables.size; ++i)
         to.data[i] = std::move(variables.data[i]);
 }
 
-void ProgramStack::pop() {
+__attribute__((always_inline)) inline void ProgramStack::pop() {
     if (depth == 0)
         throw Exception("Stack underflow", "Vantor::ProgramStack::pop", sourceFile, lineStackUnderflow);
-    frames.data[depth - 1].clear();
+    frames.data[depth - 1].clear(*this);
     --depth;
 }
 
 void ProgramStack::clear() {
     while (depth > 0)
         pop();
+    giveBackCells();
 }
 
 VirtualMachine::VirtualMachine() {
@@ -300,10 +340,11 @@ void VirtualMachine::throwEndOfProgram(int line) {
     throw Exception("Unexpected end of program", function, sourceFile, line);
 }
 
-void VirtualMachine::clearArguments() {
+__attribute__((always_inline)) inline void VirtualMachine::clearArguments() {
     for (unsigned i = 0; i < size; ++i)
         data[i].release();
-    resize(0);
+    // The list never shrinks its storage, so this is resize(0).
+    size = 0;
 }
 
 void VirtualMachine::execute(Program& p, ArrayList<DSVarPtr>* arguments) {
@@ -333,7 +374,10 @@ void VirtualMachine::bind(Program& p, ArrayList<DSVarPtr>* arguments) {
     code = &p.code;
     words = p.code.data;
     codeSize = p.code.size;
+    constants = p.constants.data;
+    p.decoded.bind(p.code, p.constants.size);
     memory = DSMemManager::getInstance();
+    memory->addReserve(stack);
     position = unsigned(p.start);
     if (sites.size < codeSize)
         sites.resize(codeSize);
@@ -371,20 +415,242 @@ void VirtualMachine::bind(Program& p, ArrayList<DSVarPtr>* arguments) {
     frame = &stack.top();
 }
 
+// The dispatch is threaded: each step ends in its own jump to the next
+// instruction's step, which branch predictors follow far better than the one
+// jump of a shared switch. A step that finds an operand naming a variable the
+// frame does not have goes to the word interpreter before it changes
+// anything, so that the error comes from the same word as it always has.
 void VirtualMachine::run() {
+    static const void* const steps[] = {
+        &&undecoded, &&words,  &&element, &&unary,   &&jumpIfFalse, &&jump,        &&declare, &&declareArray,
+        &&call,      &&binary, &&load,    &&loadref, &&leave,       &&returnValue, &&pushArg,
+        &&binaryLoad, &&binaryJumpIfFalse, &&binaryPushArg, &&binaryReturnValue,
+    };
+    static_assert(sizeof steps / sizeof steps[0] == DecodedInstruction::kStepCount, "a step for every kind");
+
+    DecodedCode& decoded = program->decoded;
+    const DecodedInstruction* const entries = decoded.entries();
+    const unsigned end = codeSize;
+    const bool budgeted = instructionBudget != kUnlimitedInstructions;
     unsigned long long executed = 0;
-    for (;;) {
-        if (instructionBudget != kUnlimitedInstructions && ++executed > instructionBudget)
-            throw Exception("Instruction budget exhausted", "Vantor::VirtualMachine::execute", sourceFile,
-                            lineBudgetExhausted);
-        const int opcode = getNext();
-        if (!readInstruction(opcode))
-            return;
-    }
+    unsigned site = 0;
+    const DecodedInstruction* instruction = nullptr;
+    DSVarPtr* first = nullptr;
+    DSVarPtr* second = nullptr;
+    DSVarPtr* third = nullptr;
+    // Whether the last binary operator was a standard one on plain values.
+    bool computed = false;
+    slotBases[kElementConstant] = constants;
+    slotLimits[kElementConstant] = program->constants.size;
+    slotBases[kElementReturnRegister] = &returnRegister;
+    slotLimits[kElementReturnRegister] = 1;
+    slotLimits[kElementTemporary] = Scope::kTemporaryCount;
+    refreshSlots();
+
+// Fetches the instruction at position and jumps to its step.
+#define VANTOR_NEXT_INSTRUCTION()                                                                                  \
+    do {                                                                                                           \
+        if (budgeted && ++executed > instructionBudget)                                                            \
+            throwBudgetExhausted();                                                                                \
+        site = position;                                                                                           \
+        if (site >= end)                                                                                           \
+            throwEndOfProgram(lineGetNext);                                                                        \
+        instruction = entries + site;                                                                              \
+        goto* steps[instruction->step];                                                                            \
+    } while (false)
+// Resolves the slot of operand i into target, or leaves for the word interpreter.
+#define VANTOR_OPERAND(target, i)                                                                                  \
+    do {                                                                                                           \
+        target = slotOf(instruction->operands[i]);                                                                 \
+        if (!target)                                                                                               \
+            goto words;                                                                                            \
+    } while (false)
+
+// The binary operator of the instruction (the first of a pair): the result
+// into first, from second and third.
+#define VANTOR_BINARY()                                                                                            \
+    do {                                                                                                           \
+        VANTOR_OPERAND(first, 0);                                                                                  \
+        VANTOR_OPERAND(second, 1);                                                                                 \
+        VANTOR_OPERAND(third, 2);                                                                                  \
+        noteTemporaries(*instruction);                                                                             \
+        position = instruction->next;                                                                              \
+        computed = fastBinary(site, *second, *third, *first);                                                      \
+        if (!computed)                                                                                             \
+            applyOperator(site, instruction->argument, *second, third, *first);                                    \
+    } while (false)
+
+    VANTOR_NEXT_INSTRUCTION();
+
+undecoded:
+    decoded.decode(site);
+    goto* steps[instruction->step];
+
+words:
+    position = site + 1;
+    if (!readInstruction(words[site]))
+        return;
+    refreshSlots();
+    VANTOR_NEXT_INSTRUCTION();
+
+binary:
+    VANTOR_BINARY();
+    VANTOR_NEXT_INSTRUCTION();
+
+// A pair runs its second instruction in the same step unless an instruction
+// budget counts them one by one or (for a load) the destination is not a
+// variable of the frame; then the second runs from its own entry.
+binaryLoad:
+    VANTOR_BINARY();
+    if (budgeted)
+        VANTOR_NEXT_INSTRUCTION();
+    second = slotOf(instruction->pairOperand);
+    if (!second)
+        VANTOR_NEXT_INSTRUCTION();
+    position = instruction->pairNext;
+    // A standard operator's result is a plain value: over a cell of its own
+    // type the load only copies its bytes.
+    if (computed && second->ptr && second->ptr != first->ptr && second->ptr->type == first->ptr->type &&
+        first->ptr->size == sizeof(int) && second->ptr->size == sizeof(int))
+        std::memcpy(second->ptr->storage, first->ptr->storage, sizeof(int));
+    else
+        load(*second, *first);
+    VANTOR_NEXT_INSTRUCTION();
+
+binaryJumpIfFalse:
+    VANTOR_BINARY();
+    if (budgeted)
+        VANTOR_NEXT_INSTRUCTION();
+    position = instruction->pairNext;
+    // A standard operator's result has its first byte in the cell.
+    if ((computed ? first->ptr->storage[0] : firstValueByte(cellIn(*first))) == 0)
+        setPC(instruction->target);
+    VANTOR_NEXT_INSTRUCTION();
+
+binaryPushArg:
+    VANTOR_BINARY();
+    if (budgeted)
+        VANTOR_NEXT_INSTRUCTION();
+    position = instruction->pairNext;
+    add(*first);
+    VANTOR_NEXT_INSTRUCTION();
+
+binaryReturnValue:
+    VANTOR_BINARY();
+    if (budgeted)
+        VANTOR_NEXT_INSTRUCTION();
+    position = instruction->pairNext;
+    returnRegister = *first;
+    if (!leaveFunction())
+        return;
+    refreshSlots();
+    VANTOR_NEXT_INSTRUCTION();
+
+unary:
+    VANTOR_OPERAND(first, 0);
+    VANTOR_OPERAND(second, 1);
+    noteTemporaries(*instruction);
+    position = instruction->next;
+    applyOperator(site, instruction->argument, *second, nullptr, *first);
+    VANTOR_NEXT_INSTRUCTION();
+
+jumpIfFalse:
+    VANTOR_OPERAND(first, 0);
+    noteTemporaries(*instruction);
+    position = instruction->next;
+    if (firstValueByte(cellIn(*first)) == 0)
+        setPC(instruction->target);
+    VANTOR_NEXT_INSTRUCTION();
+
+jump:
+    position = instruction->next;
+    setPC(instruction->target);
+    VANTOR_NEXT_INSTRUCTION();
+
+load:
+    VANTOR_OPERAND(first, 0);
+    VANTOR_OPERAND(second, 1);
+    noteTemporaries(*instruction);
+    position = instruction->next;
+    load(*first, *second);
+    VANTOR_NEXT_INSTRUCTION();
+
+loadref:
+    VANTOR_OPERAND(first, 0);
+    VANTOR_OPERAND(second, 1);
+    noteTemporaries(*instruction);
+    position = instruction->next;
+    loadref(*first, *second);
+    VANTOR_NEXT_INSTRUCTION();
+
+pushArg:
+    VANTOR_OPERAND(first, 0);
+    noteTemporaries(*instruction);
+    position = instruction->next;
+    add(*first);
+    VANTOR_NEXT_INSTRUCTION();
+
+call:
+    position = instruction->next;
+    callAt(site, instruction->argument, instruction->argument2);
+    clearArguments();
+    refreshSlots();
+    VANTOR_NEXT_INSTRUCTION();
+
+leave:
+    position = instruction->next;
+    if (!leaveFunction())
+        return;
+    refreshSlots();
+    VANTOR_NEXT_INSTRUCTION();
+
+returnValue:
+    VANTOR_OPERAND(first, 0);
+    noteTemporaries(*instruction);
+    position = instruction->next;
+    returnRegister = *first;
+    if (!leaveFunction())
+        return;
+    refreshSlots();
+    VANTOR_NEXT_INSTRUCTION();
+
+declare:
+    position = instruction->next;
+    declare(instruction->argument);
+    refreshSlots();
+    VANTOR_NEXT_INSTRUCTION();
+
+element:
+    VANTOR_OPERAND(first, 0);
+    VANTOR_OPERAND(second, 1);
+    VANTOR_OPERAND(third, 2);
+    noteTemporaries(*instruction);
+    position = instruction->next;
+    element(*first, *second, *third);
+    VANTOR_NEXT_INSTRUCTION();
+
+declareArray:
+    VANTOR_OPERAND(first, 0);
+    noteTemporaries(*instruction);
+    position = instruction->next;
+    frame->createArray(*dialect, instruction->argument, cellIn(*first));
+    refreshSlots();
+    VANTOR_NEXT_INSTRUCTION();
+
+#undef VANTOR_BINARY
+#undef VANTOR_OPERAND
+#undef VANTOR_NEXT_INSTRUCTION
+}
+
+void VirtualMachine::throwBudgetExhausted() {
+    throw Exception("Instruction budget exhausted", "Vantor::VirtualMachine::execute", sourceFile,
+                    lineBudgetExhausted);
 }
 
 void VirtualMachine::finishRun() {
     stack.clear();
+    if (memory)
+        memory->removeReserve(stack);
     frame = nullptr;
     clearArguments();
     returnRegister.release();
@@ -396,14 +662,15 @@ void VirtualMachine::finishRun() {
     code = nullptr;
     words = nullptr;
     codeSize = 0;
+    constants = nullptr;
 }
 
 __attribute__((always_inline)) inline DSVarPtr& VirtualMachine::operand() {
     switch (getNext()) {
     case kElementConstant: {
         const int index = getNext();
-        ArrayList<DSVarPtr>& constants = program->constants;
-        return unsigned(index) < constants.size ? constants.data[unsigned(index)] : program->getConstant(index);
+        ArrayList<DSVarPtr>& list = program->constants;
+        return unsigned(index) < list.size ? list.data[unsigned(index)] : program->getConstant(index);
     }
     case kElementVariable:
         return frame->getVariable(getNext());
@@ -416,7 +683,53 @@ __attribute__((always_inline)) inline DSVarPtr& VirtualMachine::operand() {
     }
 }
 
+__attribute__((always_inline)) inline DSVarPtr* VirtualMachine::slotOf(const DecodedOperand& operand) {
+    const unsigned kind = unsigned(operand.kind);
+    return unsigned(operand.index) < slotLimits[kind] ? slotBases[kind] + operand.index : nullptr;
+}
+
 DSVarPtr& VirtualMachine::readElement() { return operand(); }
+
+void VirtualMachine::element(DSVarPtr& destination, DSVarPtr& array, DSVarPtr& index) {
+    const int i = intValueOf(cellIn(index));
+    destination = DSArray::getElement(cellIn(array), i);
+}
+
+void VirtualMachine::declare(int typeId) {
+    DSVarPtr cell;
+    stack.takeCell(cell);
+    ArrayList<DSVarPtr>& variables = frame->variables;
+    variables.add(cell);
+    cell.release();
+    variables.data[variables.size - 1]->setType(*dialect->getType(typeId));
+}
+
+__attribute__((always_inline)) inline void VirtualMachine::load(DSVarPtr& destinationSlot, DSVarPtr& sourceSlot) {
+    DSVariable& destination = cellIn(destinationSlot);
+    const DSVariable& source = cellIn(sourceSlot);
+    if (destination.typeId != kObjectTypeId && destination.typeId != source.typeId)
+        throw Exception("Failed type check on load", "Vantor::VirtualMachine::readInstruction", sourceFile,
+                        lineLoadTypeCheck);
+    // A plain value over one of its own type is a copy of its bytes.
+    if (destination.type == source.type && destination.size == source.size && isPlainType(source.type)) {
+        if (&destination == &source)
+            return;
+        if (source.size == sizeof(int))
+            std::memcpy(destination.value(), source.value(), sizeof(int));
+        else
+            std::memcpy(destination.value(), source.value(), source.size);
+        return;
+    }
+    destination.assign(source);
+}
+
+__attribute__((always_inline)) inline void VirtualMachine::loadref(DSVarPtr& destination, DSVarPtr& sourceSlot) {
+    const DSVariable& source = cellIn(sourceSlot);
+    if (destination.ptr && destination->typeId != kObjectTypeId && destination->typeId != source.typeId)
+        throw Exception("Failed type check on loadref", "Vantor::VirtualMachine::readInstruction", sourceFile,
+                        lineLoadrefTypeCheck);
+    destination = sourceSlot;
+}
 
 bool VirtualMachine::readInstruction(int opcode) {
     // The opcode word was the one before the position.
@@ -426,8 +739,7 @@ bool VirtualMachine::readInstruction(int opcode) {
         DSVarPtr& destination = operand();
         DSVarPtr& array = operand();
         DSVarPtr& index = operand();
-        const int i = intValueOf(cellIn(index));
-        destination = DSArray::getElement(cellIn(array), i);
+        element(destination, array, index);
         return true;
     }
     case kOpUnary: {
@@ -447,13 +759,9 @@ bool VirtualMachine::readInstruction(int opcode) {
     case kOpJump:
         setPC(unsigned(getNext()));
         return true;
-    case kOpDeclare: {
-        const int typeId = getNext();
-        ArrayList<DSVarPtr>& variables = frame->variables;
-        variables.add(memory->_new());
-        variables.data[variables.size - 1]->setType(*dialect->getType(typeId));
+    case kOpDeclare:
+        declare(getNext());
         return true;
-    }
     case kOpDeclareArray: {
         const int elementTypeId = getNext();
         DSVarPtr& count = operand();
@@ -476,34 +784,15 @@ bool VirtualMachine::readInstruction(int opcode) {
         return true;
     }
     case kOpLoad: {
-        DSVarPtr& destinationSlot = operand();
-        DSVarPtr& sourceSlot = operand();
-        DSVariable& destination = cellIn(destinationSlot);
-        const DSVariable& source = cellIn(sourceSlot);
-        if (destination.typeId != kObjectTypeId && destination.typeId != source.typeId)
-            throw Exception("Failed type check on load", "Vantor::VirtualMachine::readInstruction", sourceFile,
-                            lineLoadTypeCheck);
-        // A plain value over one of its own type is a copy of its bytes.
-        if (destination.type == source.type && destination.size == source.size && isPlainType(source.type)) {
-            if (&destination == &source)
-                return true;
-            if (source.size == sizeof(int))
-                std::memcpy(destination.value(), source.value(), sizeof(int));
-            else
-                std::memcpy(destination.value(), source.value(), source.size);
-            return true;
-        }
-        destination.assign(source);
+        DSVarPtr& destination = operand();
+        DSVarPtr& source = operand();
+        load(destination, source);
         return true;
     }
     case kOpLoadref: {
         DSVarPtr& destination = operand();
-        DSVarPtr& sourceSlot = operand();
-        const DSVariable& source = cellIn(sourceSlot);
-        if (destination.ptr && destination->typeId != kObjectTypeId && destination->typeId != source.typeId)
-            throw Exception("Failed type check on loadref", "Vantor::VirtualMachine::readInstruction", sourceFile,
-                            lineLoadrefTypeCheck);
-        destination = sourceSlot;
+        DSVarPtr& source = operand();
+        loadref(destination, source);
         return true;
     }
     case kOpReturn:
@@ -524,7 +813,7 @@ bool VirtualMachine::readInstruction(int opcode) {
     }
 }
 
-bool VirtualMachine::leaveFunction() {
+__attribute__((always_inline)) inline bool VirtualMachine::leaveFunction() {
     position = frame->returnPosition;
     stack.pop();
     if (stack.empty()) {
@@ -535,20 +824,10 @@ bool VirtualMachine::leaveFunction() {
     return true;
 }
 
-void VirtualMachine::enterFunction(const Function& function) {
+__attribute__((always_inline)) inline void VirtualMachine::enterFunction(const Function& function) {
     stack.pushTaking(position, *this);
     frame = &stack.top();
     setPC(unsigned(function.entry));
-}
-
-DSVariable& VirtualMachine::resultCell(DSVarPtr& slot) {
-    DSVariable* cell = slot.ptr;
-    // Only when the pool could hand out a cell, so that a full pool fails
-    // here exactly as it fails for a fresh cell.
-    if (cell && cell->refCount == 1 && memory->freeCellCount() > 0)
-        return *cell;
-    slot = memory->_new();
-    return *slot.ptr;
 }
 
 void VirtualMachine::doOperator(int operatorId, DSVarPtr& left, DSVarPtr* right, DSVarPtr& destination) {
@@ -574,6 +853,22 @@ void VirtualMachine::doOperator(int operatorId, DSVarPtr& left, DSVarPtr* right,
     functor->execute(binaryArguments, *destination);
     binaryArguments.data[0].release();
     binaryArguments.data[1].release();
+}
+
+__attribute__((always_inline)) inline bool VirtualMachine::fastBinary(unsigned site, DSVarPtr& left,
+                                                                    DSVarPtr& right, DSVarPtr& destination) {
+    const DSVariable* a = left.ptr;
+    const DSVariable* b = right.ptr;
+    if (!a || !b || &destination == &left || &destination == &right)
+        return false;
+    const SiteCache& cache = sites.data[site];
+    // Within one run a site always holds the same operator, so its id needs
+    // no comparing here.
+    if (cache.generation != generation || cache.fastOperator == kGeneral || cache.leftType != a->typeId ||
+        cache.rightType != b->typeId)
+        return false;
+    computeFast(FastOperator(cache.fastOperator), *a, b, resultCell(destination));
+    return true;
 }
 
 void VirtualMachine::applyOperator(unsigned site, int operatorId, DSVarPtr& left, DSVarPtr* right,
@@ -662,19 +957,20 @@ void VirtualMachine::callFunction(int programRow, int dialectRow) {
     functor->execute(*this, *returnRegister);
 }
 
-void VirtualMachine::callAt(unsigned site, int programRow, int dialectRow) {
-    DSVariable& result = resultCell(returnRegister);
-    if (result.type != &dsObjectType)
-        result.setType(dsObjectType);
+__attribute__((always_inline)) inline void VirtualMachine::callAt(unsigned site, int programRow, int dialectRow) {
+    // Every call starts with the return register as a fresh "object" cell,
+    // so a full pool fails the call here whatever it calls.
+    if (!memory->canTake())
+        memory->_new();
 
     SiteCache& cache = sites.data[site];
     bool known = cache.generation == generation && cache.programRow == programRow &&
                  cache.dialectRow == dialectRow && cache.argumentCount == size;
     for (unsigned i = 0; known && i < size; ++i)
         known = data[i].ptr && data[i].ptr->typeId == cache.argumentTypes[i];
+    Function* function = cache.function;
+    DSFunctor* functor = cache.functor;
     if (!known) {
-        Function* function = nullptr;
-        DSFunctor* functor = nullptr;
         resolve(programRow, dialectRow, function, functor);
         // Resolution depends on nothing but the rows and the argument types.
         if (size <= kCachedCallArguments) {
@@ -687,16 +983,18 @@ void VirtualMachine::callAt(unsigned site, int programRow, int dialectRow) {
             cache.function = function;
             cache.functor = functor;
         }
-        if (function)
-            enterFunction(*function);
-        else
-            functor->execute(*this, result);
+    }
+    if (function) {
+        // A script function returns a value into the register, or leaves it
+        // as it is; an empty register stands for the fresh cell.
+        stack.spareOrRelease(returnRegister);
+        enterFunction(*function);
         return;
     }
-    if (cache.function)
-        enterFunction(*cache.function);
-    else
-        cache.functor->execute(*this, result);
+    DSVariable& result = resultCell(returnRegister);
+    if (result.type != &dsObjectType)
+        result.setType(dsObjectType);
+    functor->execute(*this, result);
 }
 
 } // namespace Vantor

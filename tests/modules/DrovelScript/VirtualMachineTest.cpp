@@ -515,6 +515,59 @@ TEST_F(VirtualMachineTest, TheBudgetStopsAnEndlessLoop) {
     run(exact);
 }
 
+TEST_F(VirtualMachineTest, TheBudgetCountsEveryInstructionOfAPairRunInOneStep) {
+    // The loop's tests and sums run as operator-and-jump and operator-and-load
+    // pairs: 4 words of set-up, 7 instructions per pass, the failing test and
+    // its jump, the print's push and call, and the return.
+    Program loop;
+    compile(loop, "int s = 0;\nint i = 0;\nwhile (i < 3) {\n    s = s + i;\n    i = i + 1;\n}\nprint(s);\n", true);
+    const unsigned long long needed = 4 + 7 * 3 + 2 + 2 + 1;
+    for (unsigned long long budget : {needed - 7, needed - 4, needed - 1}) {
+        machine->instructionBudget = budget;
+        EXPECT_NE(text(thrownBy([&] { machine->execute(loop); }).message).find("Instruction budget exhausted"),
+                  std::string::npos)
+            << budget;
+    }
+    machine->instructionBudget = needed;
+    Console::getInstance()->clear();
+    machine->execute(loop);
+    EXPECT_EQ(console(), "3");
+}
+
+TEST_F(VirtualMachineTest, ChangedCodeIsDecodedAfreshAndSparesCountAsFreeCells) {
+    Code code;
+    const int first = code.constant(stringCell("a")), second = code.constant(stringCell("b"));
+    code({kOpPushArg, C, first, kOpCall, kNoFunctionRow, row("print"), kOpReturn});
+    run(code);
+    code.patch(2, second);
+    run(code);
+    EXPECT_EQ(console(), "ab");
+
+    // A deep recursion leaves spare cells with the machine; an array that
+    // takes every cell left in the pool still gets them.
+    auto fits = [&](bool deep, int size) {
+        const std::string source = "void down(int n) { int k = n * 2; if (n > 0) down(n - 1); }\n"
+                                   "void main(Array args) { " +
+                                   std::string(deep ? "down(40); " : "down(0); ") + "int a[" + std::to_string(size) +
+                                   "]; }\n";
+        Program program;
+        compile(program, source.c_str());
+        try {
+            machine->execute(program);
+            return true;
+        } catch (const Exception&) {
+            return false;
+        }
+    };
+    int low = 0, high = DSMemManager::kCellCount;
+    while (high - low > 1) {
+        const int middle = (low + high) / 2;
+        (fits(false, middle) ? low : high) = middle;
+    }
+    EXPECT_TRUE(fits(true, low));
+    EXPECT_FALSE(fits(true, low + 1));
+}
+
 TEST_F(VirtualMachineTest, ProgramRunGivesTheMachineBackAlsoWhenTheRunFails) {
     VMManager* pool = VMManager::getInstance();
     ASSERT_EQ(pool->freeCount(), VMManager::kMachineCount);
