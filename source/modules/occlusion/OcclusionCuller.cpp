@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 #include "modules/occlusion/OcclusionSimd.h"
@@ -61,6 +62,10 @@ void DepthBuffer::setSize(int w, int h) {
     count = width * height;
     leftX.resize(unsigned(height));
     rightX.resize(unsigned(height));
+    tilesX = (width + kTileSide - 1) / kTileSide;
+    tilesY = (height + kTileSide - 1) / kTileSide;
+    tileFarthest.resize(unsigned(tilesX * tilesY));
+    tileStale.resize(unsigned(tilesX * tilesY));
     if (count == 0)
         return;
     const bool sse = VANTOR_OCCLUSION_SSE && (cpuCapabilities() & kCpuHasSse) != 0;
@@ -80,6 +85,10 @@ void DepthBuffer::setSize(int w, int h) {
 void DepthBuffer::clear() {
     if (!values)
         return;
+    for (float& farthest : tileFarthest)
+        farthest = kClearedDepth;
+    for (unsigned char& stale : tileStale)
+        stale = 0;
 #if VANTOR_OCCLUSION_SSE
     if (vectorStorage) {
         const __m128 cleared = _mm_set1_ps(kClearedDepth);
@@ -90,6 +99,35 @@ void DepthBuffer::clear() {
 #endif
     for (int i = 0; i < count; ++i)
         values[i] = kClearedDepth;
+}
+
+float DepthBuffer::farthestOfTile(int tx, int ty) const {
+    const int x0 = tx * kTileSide;
+    const int x1 = x0 + kTileSide < width ? x0 + kTileSide : width;
+    const int y0 = ty * kTileSide;
+    const int y1 = y0 + kTileSide < height ? y0 + kTileSide : height;
+    float farthest = values[y0 * width + x0];
+    for (int y = y0; y < y1; ++y) {
+        const float* row = values + y * width;
+        for (int x = x0; x < x1; ++x)
+            farthest = row[x] > farthest ? row[x] : farthest;
+    }
+    return farthest;
+}
+
+bool DepthBuffer::coversAt(int x0, int y0, int x1, int y1, float z) {
+    for (int ty = y0 / kTileSide; ty <= y1 / kTileSide; ++ty) {
+        for (int tx = x0 / kTileSide; tx <= x1 / kTileSide; ++tx) {
+            const int tile = ty * tilesX + tx;
+            if (tileStale.data[tile]) {
+                tileFarthest.data[tile] = farthestOfTile(tx, ty);
+                tileStale.data[tile] = 0;
+            }
+            if (!(tileFarthest.data[tile] <= z))
+                return false;
+        }
+    }
+    return true;
 }
 
 OcclusionCuller::OcclusionCuller() {
@@ -113,6 +151,10 @@ void OcclusionCuller::setProjection(const Matrix4& m) {
 }
 
 void OcclusionCuller::setModelview(const Matrix4& m) {
+    // Scenes hand over the same view for many objects in a row; then the
+    // inverse and the combined matrix are still the ones it needs.
+    if (std::memcmp(m.m, modelview.m, sizeof modelview.m) == 0)
+        return;
     modelview = m;
     inverseModelview = m;
     inverseModelview.inverse();
@@ -149,6 +191,8 @@ void OcclusionCuller::submit(const int* indices, int indexCount, const float* po
         list.indices[unsigned(i)] = indices[i];
 
     transformVertices();
+    if (testing && skipHidden && submissionHidden())
+        return list.clear();
 
     const int polygons = indexCount / perPolygon;
     for (int p = 0; p < polygons; ++p) {

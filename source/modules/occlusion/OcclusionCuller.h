@@ -86,8 +86,16 @@ struct GLVertexList {
 // width x height depths, row-major from the bottom row, plus the per-row
 // left and right x tables of scan conversion. When the CPU has SSE the
 // storage is 16-byte aligned and padded to whole groups of four.
+//
+// The buffer also knows the farthest depth of each tile of kTileSide x
+// kTileSide pixels, so that a polygon that lies behind everything under it
+// can be passed over without scan conversion. Whoever writes depths marks
+// the pixels written (markWritten); a tile's farthest depth is worked out
+// again when it is next asked for.
 class DepthBuffer {
 public:
+    static constexpr int kTileSide = 8;
+
     int width = 0;
     int height = 0;
     int count = 0;
@@ -110,8 +118,25 @@ public:
 
     float at(int x, int y) const { return values[y * width + x]; }
 
+    // Pixels x0..x1 of row y (inside the buffer) may have been written.
+    void markWritten(int y, int x0, int x1) {
+        unsigned char* row = tileStale.data + (y / kTileSide) * tilesX;
+        for (int t = x0 / kTileSide; t <= x1 / kTileSide; ++t)
+            row[t] = 1;
+    }
+    // True when every depth in columns x0..x1 of rows y0..y1 (inside the
+    // buffer) is at or nearer than z; false for a NaN z.
+    bool coversAt(int x0, int y0, int x1, int y1, float z);
+
 private:
+    int tilesX = 0;
+    int tilesY = 0;
+    // Per tile, row-major from the bottom: the farthest depth while not stale.
+    ArrayList<float> tileFarthest;
+    ArrayList<unsigned char> tileStale;
+
     void release();
+    float farthestOfTile(int tx, int ty) const;
 };
 
 class OcclusionCuller {
@@ -141,6 +166,10 @@ public:
     bool visible = false;
     // Keeps spans on the scalar loop even where the 4-wide path could run.
     bool forceScalar = false;
+    // Passes over polygons, and whole test submissions, that lie behind
+    // everything stored under them (see DepthBuffer::coversAt). Off, every
+    // polygon is scan-converted; the buffer and the results are the same.
+    bool skipHidden = true;
 
     OcclusionCuller();
     OcclusionCuller(const OcclusionCuller&) = delete;
@@ -207,6 +236,10 @@ private:
     };
 
     void transformVertices();
+    // True when the transformed submission lies inside the clip volume and
+    // behind everything stored under its vertices' bounding rectangle: then
+    // none of its polygons can show a pixel or change one.
+    bool submissionHidden();
     void rasterisePolygon(const int* polygon, int n);
     // Clips the polygon of n vertices in clipA against the planes whose
     // outcode bits are in mask. Returns the clipped polygon (clipA or clipB)

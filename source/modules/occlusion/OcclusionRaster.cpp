@@ -22,6 +22,9 @@ constexpr int kClipPlaneCount = 6;
 constexpr int kPlaneOutcode[kClipPlaneCount] = {kClipLeft, kClipRight, kClipBottom, kClipTop, kClipNear, kClipFar};
 constexpr std::uintptr_t kVectorAlignMask = 15;
 constexpr int kVectorLanes = 4;
+// More than the rounding of the depth interpolation can take a pixel's depth
+// below the nearest vertex depth of its polygon.
+constexpr float kDepthRoundingSlack = 1e-5f;
 
 // Nearest integer of a non-negative value, halves rounded up.
 int roundPixel(float v) { return int(v + 0.5f); }
@@ -143,6 +146,30 @@ void OcclusionCuller::transformVertices() {
             v.wz = v.cz / v.cw;
         }
     }
+}
+
+bool OcclusionCuller::submissionHidden() {
+    const GLVertexList& list = vertices;
+    if (depth.count == 0 || list.vertices.size == 0)
+        return false;
+    const float maxX = float(depth.width - 1);
+    const float maxY = float(depth.height - 1);
+    int minPixelX = INT_MAX, maxPixelX = INT_MIN, minPixelY = INT_MAX, maxPixelY = INT_MIN;
+    float nearest = list.vertices.data[0].wz;
+    for (const GLVertex& v : list.vertices) {
+        // A vertex outside the clip volume makes clipped polygons, whose
+        // corners are not among these.
+        if (v.outcode != 0 || !(v.cw > 0))
+            return false;
+        const int x = roundPixel(clampFloat(v.wx, 0, maxX));
+        const int y = roundPixel(clampFloat(v.wy, 0, maxY));
+        minPixelX = x < minPixelX ? x : minPixelX;
+        maxPixelX = x > maxPixelX ? x : maxPixelX;
+        minPixelY = y < minPixelY ? y : minPixelY;
+        maxPixelY = y > maxPixelY ? y : maxPixelY;
+        nearest = v.wz < nearest ? v.wz : nearest;
+    }
+    return depth.coversAt(minPixelX, minPixelY, maxPixelX, maxPixelY, nearest - kDepthRoundingSlack);
 }
 
 void OcclusionCuller::toWindow(ClipVertex& v) const {
@@ -275,36 +302,63 @@ void OcclusionCuller::rasterisePolygon(const int* polygon, int n) {
 // says which is on the left. Each run of rows steps both chain depths
 // linearly; every row gets one span.
 void OcclusionCuller::scanConvert(const ClipVertex* poly, int n, bool counterClockwise) {
+    if (n < kMinScanVertices || n > kMaxScanVertices)
+        return;
     int px[kMaxScanVertices], py[kMaxScanVertices];
     float pz[kMaxScanVertices];
-    int order[kMaxScanVertices];
     for (int i = 0; i < n; ++i) {
         px[i] = roundPixel(poly[i].wx);
         py[i] = roundPixel(poly[i].wy);
         pz[i] = poly[i].wz;
+    }
+
+    // Every pixel lies within the vertices' bounding rectangle and no nearer
+    // than the nearest vertex: when everything stored there is at least as
+    // near, the polygon shows nothing (test mode) and changes nothing.
+    int minX = px[0], maxX = px[0], minY = py[0], maxY = py[0];
+    float nearest = pz[0];
+    for (int i = 1; i < n; ++i) {
+        minX = px[i] < minX ? px[i] : minX;
+        maxX = px[i] > maxX ? px[i] : maxX;
+        minY = py[i] < minY ? py[i] : minY;
+        maxY = py[i] > maxY ? py[i] : maxY;
+        nearest = pz[i] < nearest ? pz[i] : nearest;
+    }
+    if (skipHidden && depth.coversAt(minX, minY, maxX, maxY, nearest - kDepthRoundingSlack))
+        return;
+
+    // Selection sort by window y, the keys moving with the order.
+    int order[kMaxScanVertices];
+    float key[kMaxScanVertices];
+    for (int i = 0; i < n; ++i) {
         order[i] = i;
+        key[i] = poly[i].wy;
     }
     for (int i = 0; i + 1 < n; ++i) {
         int lowest = i;
         for (int j = i + 1; j < n; ++j)
-            if (poly[order[j]].wy < poly[order[lowest]].wy)
-                lowest = j;
+            lowest = key[j] < key[lowest] ? j : lowest;
         const int held = order[i];
         order[i] = order[lowest];
         order[lowest] = held;
+        const float heldKey = key[i];
+        key[i] = key[lowest];
+        key[lowest] = heldKey;
     }
     const int first = order[0];
     const int last = order[n - 1];
+    const int bottom = py[first];
+    const int top = py[last];
 
     // Both chains run from the bottom vertex to the top one.
     int forward[kMaxScanVertices + 1], backward[kMaxScanVertices + 1];
     int forwardLength = 0, backwardLength = 0;
-    for (int v = first;; v = (v + 1) % n) {
+    for (int v = first;; v = v + 1 == n ? 0 : v + 1) {
         forward[forwardLength++] = v;
         if (v == last)
             break;
     }
-    for (int v = first;; v = (v + n - 1) % n) {
+    for (int v = first;; v = v == 0 ? n - 1 : v - 1) {
         backward[backwardLength++] = v;
         if (v == last)
             break;
@@ -316,8 +370,6 @@ void OcclusionCuller::scanConvert(const ClipVertex* poly, int n, bool counterClo
     const int* rightChain = counterClockwise ? forward : backward;
     const int rightLength = counterClockwise ? forwardLength : backwardLength;
 
-    const int bottom = py[first];
-    const int top = py[last];
     int* leftX = depth.leftX.data;
     int* rightX = depth.rightX.data;
     for (int y = bottom; y <= top; ++y) {
@@ -359,7 +411,7 @@ void OcclusionCuller::scanConvert(const ClipVertex* poly, int n, bool counterClo
     span(top, leftX[top], rightX[top], leftZ, rightZ);
 }
 
-bool OcclusionCuller::span(int y, int x0, int x1, float z0, float z1) {
+__attribute__((always_inline)) inline bool OcclusionCuller::span(int y, int x0, int x1, float z0, float z1) {
     if (x0 < 0)
         x0 = 0;
     if (x1 > depth.width - 1)
@@ -368,12 +420,14 @@ bool OcclusionCuller::span(int y, int x0, int x1, float z0, float z1) {
         return true;
     const float step = (z1 - z0) / float(x1 - x0 + 1);
     float* row = depth.values + y * depth.width;
+    if (!testing)
+        depth.markWritten(y, x0, x1);
     if (vectorSpans() && x1 - x0 >= kVectorSpanMin)
         return spanVector(row, x0, x1, z0, step);
     return spanScalar(row, x0, x1, x0, z0, step);
 }
 
-bool OcclusionCuller::spanScalar(float* row, int from, int to, int x0, float z0, float step) {
+__attribute__((always_inline)) inline bool OcclusionCuller::spanScalar(float* row, int from, int to, int x0, float z0, float step) {
     if (testing) {
         for (int x = from; x <= to; ++x) {
             if (z0 + step * float(x - x0) < row[x]) {

@@ -1,5 +1,6 @@
 // The occlusion culler without a GL context: the four-wide and scalar span
-// paths against each other on seeded random polygons, exact pixels of scan
+// paths, and scan conversion of every polygon, against each other on seeded
+// random polygons, exact pixels of scan
 // conversion, and a table of whole-object culling cases (occluders, the
 // frustum test, the eye-inside rule, the minimum box size, disabled culling).
 #include "../../support/TestMath.h"
@@ -48,8 +49,10 @@ void randomPolygon(Rng& rng, float maxRadius, float* positions, int& count) {
     }
 }
 
-TEST(OcclusionSpans, FourWideAndScalarPathsAgreeOnRandomPolygons) {
-    OcclusionCuller paths[2];
+// Three cullers: four-wide spans, scalar spans, and four-wide spans that
+// scan-convert every polygon, even one behind everything under it.
+TEST(OcclusionSpans, SpanPathsAndSkippedHiddenPolygonsAgreeOnRandomPolygons) {
+    OcclusionCuller paths[3];
     for (OcclusionCuller& c : paths) {
         c.setSize(600, 300);
         c.scaleX = 300;
@@ -58,6 +61,7 @@ TEST(OcclusionSpans, FourWideAndScalarPathsAgreeOnRandomPolygons) {
         c.setModelview(Matrix4());
     }
     paths[1].forceScalar = true;
+    paths[2].skipHidden = false;
     if (cpuCapabilities() & kCpuHasSse) {
         EXPECT_TRUE(paths[0].vectorSpans());
     }
@@ -76,11 +80,13 @@ TEST(OcclusionSpans, FourWideAndScalarPathsAgreeOnRandomPolygons) {
             c.submit(count == 3 ? triangle : quad, count, positions, count,
                      count == 3 ? kOcclusionTriangles : kOcclusionQuads);
         }
-        ASSERT_EQ(0, std::memcmp(paths[0].depth.values, paths[1].depth.values,
-                                 sizeof(float) * unsigned(paths[0].depth.count)))
-            << "buffers differ after polygon " << round;
+        for (int p = 1; p < 3; ++p)
+            ASSERT_EQ(0, std::memcmp(paths[0].depth.values, paths[p].depth.values,
+                                     sizeof(float) * unsigned(paths[0].depth.count)))
+                << "buffers " << p << " differs after polygon " << round;
     }
     EXPECT_EQ(paths[0].occluderPolygons, paths[1].occluderPolygons);
+    EXPECT_EQ(paths[0].occluderPolygons, paths[2].occluderPolygons);
     int written = 0;
     for (int i = 0; i < paths[0].depth.count; ++i)
         written += paths[0].depth.values[i] < 1.0f;
@@ -93,8 +99,8 @@ TEST(OcclusionSpans, FourWideAndScalarPathsAgreeOnRandomPolygons) {
         float positions[12];
         int count = 0;
         randomPolygon(rng, 400, positions, count);
-        bool seen[2];
-        for (int p = 0; p < 2; ++p) {
+        bool seen[3];
+        for (int p = 0; p < 3; ++p) {
             OcclusionCuller& c = paths[p];
             c.cullBackFaces = false;
             c.testing = true;
@@ -104,7 +110,7 @@ TEST(OcclusionSpans, FourWideAndScalarPathsAgreeOnRandomPolygons) {
             c.testing = false;
             seen[p] = c.visible;
         }
-        ASSERT_EQ(seen[0], seen[1]) << "test results differ for polygon " << round;
+        ASSERT_TRUE(seen[0] == seen[1] && seen[0] == seen[2]) << "test results differ for polygon " << round;
         ++outcomes[seen[0]];
     }
     EXPECT_GT(outcomes[0], 400);
