@@ -1,10 +1,11 @@
 // XMLElement lookups and the parser behind XMLFile::load.
 //
-// The parser works on the whole text in memory by position. Every element
-// first pre-scans its own extent to count its direct children, so its
-// children list is sized once before they are parsed; this makes the cost
-// quadratic in nesting depth, which maxNestingDepth keeps small. Any
-// malformed input makes the parse return false, never read past the text.
+// The parser works on the whole text in memory by position. One scan over
+// the root element's tags first checks their nesting and counts every
+// element's direct children, so each children list is sized once before the
+// children are parsed; then the tree is built. Each tag is read twice, so
+// the cost is linear in the text. Any malformed input makes the parse return
+// false, never read past the text.
 #include "modules/xml/XMLFile.h"
 
 #include "Core/WinAppFramework/Exception.h"
@@ -35,12 +36,26 @@ public:
     // its end:  empty-tag | start-tag element* end-tag,  with text and
     // skipped tags ("<!...>", "<?...>") allowed anywhere between tags. End tag
     // names are not compared with the start tag. False when the text there is
-    // not such an element or it lies at maxNestingDepth or deeper.
-    bool parseElement(int& pos, int depth, XMLElement& element) const;
+    // not such an element or it lies at maxNestingDepth or deeper. Depth 0
+    // is the root; the others are its descendants, read in document order.
+    bool parseElement(int& pos, int depth, XMLElement& element);
 
 private:
     enum class Tag { EndOfInput, Error, Skipped, Start, Empty, End };
 
+    // What the scan found of one element.
+    struct Extent {
+        unsigned childCount;
+        // Just past the element's end.
+        int end;
+    };
+
+    // Scans the root element at or after pos: its start tag, every tag
+    // inside it and its end (or its empty tag). Fills extents with the root
+    // and every element inside it in document order. False when a tag is
+    // malformed, a tag would open an element at maxNestingDepth, an end tag
+    // comes first or the text ends before the root does.
+    bool scanExtents(int pos);
     // Reads the next tag at or after pos: "<", its content, and the ">" that
     // balances the "<" (nested "<" ">" pairs and anything inside double
     // quotes are content). Content starting with "!" or "?" is skipped whole;
@@ -63,6 +78,9 @@ private:
 
     const char* text;
     int length;
+    ArrayList<Extent> extents;
+    // The extent of the next element parseElement reads.
+    unsigned nextExtent = 0;
 };
 
 XMLParser::Tag XMLParser::scanTag(int& pos, XMLElement* element) const {
@@ -144,56 +162,58 @@ bool XMLParser::readNameAndAttribs(int begin, int end, XMLElement& element) cons
     }
 }
 
-bool XMLParser::parseElement(int& pos, int depth, XMLElement& element) const {
-    if (depth >= XMLFile::maxNestingDepth)
-        return false;
-
-    // Pre-scan: level is the depth of the element a start tag met now would
-    // open, so this element's own start tag is met at depth and its direct
-    // children at depth + 1. Refusing deep tags here rejects deep nesting
-    // before any recursion.
+bool XMLParser::scanExtents(int pos) {
+    extents.clear();
+    ArrayList<unsigned> open;
     int scan = pos;
-    int level = depth;
-    unsigned childCount = 0;
-    for (bool done = false; !done;) {
-        switch (scanTag(scan, nullptr)) {
-        case Tag::Start:
-            if (level >= XMLFile::maxNestingDepth)
-                return false;
-            if (level == depth + 1)
-                ++childCount;
-            ++level;
-            break;
-        case Tag::End:
-            if (level == depth + 1)
-                done = true;
-            else
-                --level;
-            break;
-        case Tag::Empty:
-            if (level == depth) {
-                done = true;
-            } else {
-                if (level >= XMLFile::maxNestingDepth)
-                    return false;
-                if (level == depth + 1)
-                    ++childCount;
-            }
-            break;
+    for (;;) {
+        const Tag tag = scanTag(scan, nullptr);
+        switch (tag) {
         case Tag::Skipped:
             break;
-        case Tag::EndOfInput:
-            if (level != depth)
-                return false;
-            done = true;
+        case Tag::Start:
+        case Tag::Empty:
+            // The level a start tag met now opens is the number of open elements.
+            if (open.size > 0) {
+                if (open.size >= unsigned(XMLFile::maxNestingDepth))
+                    return false;
+                ++extents[open[open.size - 1]].childCount;
+            }
+            extents.add(Extent{0, scan});
+            if (tag == Tag::Start)
+                open.add(extents.size - 1);
+            else if (open.size == 0)
+                return true;
             break;
+        case Tag::End:
+            if (open.size == 0)
+                return false;
+            extents[open[open.size - 1]].end = scan;
+            open.resize(open.size - 1);
+            if (open.size == 0)
+                return true;
+            break;
+        case Tag::EndOfInput:
         case Tag::Error:
             return false;
         }
     }
-    element.children.resize(childCount);
+}
+
+bool XMLParser::parseElement(int& pos, int depth, XMLElement& element) {
+    if (depth >= XMLFile::maxNestingDepth)
+        return false;
+    if (depth == 0) {
+        if (!scanExtents(pos))
+            return false;
+        nextExtent = 0;
+    }
+    if (nextExtent >= extents.size)
+        return false;
+    const Extent extent = extents[nextExtent++];
+    element.children.resize(extent.childCount);
     int own = pos;
-    pos = scan;
+    pos = extent.end;
 
     Tag tag;
     do
@@ -318,7 +338,8 @@ void XMLFile::load(const char* filename) {
 void XMLFile::parse(const String& text, const char* nameForMessages) {
     reset();
     int pos = 0;
-    if (!XMLParser(text).parseElement(pos, 0, *this))
+    XMLParser parser(text);
+    if (!parser.parseElement(pos, 0, *this))
         throw Exception(
             String("Error parsing XML file ").append(nameForMessages).append("\nThe XML file is not valid"),
             loadFunction, loadSourceFile, parseErrorLine);

@@ -116,6 +116,17 @@ TEST(XMLFile, MalformedInputThrowsTheParseError) {
     }
 }
 
+TEST(XMLFile, EveryCutOfADocumentFailsUntilItsRootCloses) {
+    const std::string document = "<?xml version=\"1.0\"?>\n<!-- lights -->\n<config a=\"1\">\n"
+                                 "  <light range=\"2200\" colour=\"x\"/>\n  <model>text</model>\n</config>\n";
+    const size_t closed = document.rfind('>') + 1;
+    for (size_t length = 0; length < closed; ++length)
+        EXPECT_THROW(parsed(document.substr(0, length)), Exception) << length;
+    const XMLFile whole = parsed(document.substr(0, closed));
+    EXPECT_EQ(whole.getName(), "config");
+    EXPECT_EQ(whole.getChildCount(), 2);
+}
+
 TEST(XMLFile, NestingDepthIsBounded) {
     EXPECT_NO_THROW(parsed(nested(XMLFile::maxNestingDepth)));
     EXPECT_THROW(parsed(nested(XMLFile::maxNestingDepth + 1)), Exception);
