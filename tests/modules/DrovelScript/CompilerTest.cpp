@@ -283,6 +283,34 @@ TEST_F(CompilerTest, ReturnDeclarationsAndAssignmentTargets) {
     EXPECT_EQ(errorText("int x = ;", kStatements), prefixed(1, "Variable not found"));
 }
 
+// Source cut off anywhere compiles or fails with the compile error; what
+// compiles runs (with a budget) or fails with a runtime error.
+TEST_F(CompilerTest, EveryCutOfAScriptCompilesOrFailsCleanly) {
+    const std::string source = "int fib(int n) {\n    if (n < 2) return n;\n    return fib(n - 1) + fib(n - 2);\n}\n"
+                               "void main(Array args) {\n    float f[3];\n    int i = 0;\n"
+                               "    while (i < 3) { f[i] = 0.5 * i; i = i + 1; }\n"
+                               "    Vector v = Vector(f[1], f[2], -1.0, 1.0);\n    print(fib(5), v, \"done\");\n}\n";
+    VirtualMachine machine;
+    machine.instructionBudget = 100000;
+    int compiled = 0;
+    for (size_t length = 0; length <= source.size(); ++length) {
+        try {
+            compile(source.substr(0, length), kFunctions);
+        } catch (const Exception& e) {
+            EXPECT_EQ(text(e.message).rfind("DrovelScript compile error at line ", 0), 0u) << length;
+            continue;
+        }
+        ++compiled;
+        try {
+            machine.execute(*program);
+        } catch (const Exception& e) {
+            EXPECT_EQ(text(e.message).rfind("DrovelVM Runtime error at line ", 0), 0u) << length;
+        }
+    }
+    EXPECT_GT(compiled, 0);
+    Console::getInstance()->clear();
+}
+
 TEST_F(CompilerTest, KeywordsAreMatchedAsPrefixes) {
     // No blank is needed before "(" or after return's ";".
     EXPECT_EQ(words("int x; while(x) x = 0; if(x) x = 1; for(x = 0; x; x = 0) x = 2;").substr(0, 10),

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -168,6 +170,20 @@ TEST(V3DFileTest, CountsAreCheckedBeforeAnythingIsAllocated) {
         EXPECT_FALSE(result.ok);
         EXPECT_EQ(result.fault, broken.fault);
         EXPECT_EQ(result.faultAt, broken.offset) << broken.fault;
+    }
+    // A negative count reads no records, so the records that follow are read
+    // as what comes next: the file fails later, cleanly, with nothing kept.
+    for (const size_t offset : {size_t(kV3DSignatureLength), vertexCountAt, vertexCountAt + 4}) {
+        for (const int value : {-1, INT_MIN}) {
+            ArrayList<unsigned char> bytes = writeBytes(makeSampleModel());
+            setInt(bytes, offset, value);
+            Model model;
+            const ParseResult result = parseFile(bytes, model);
+            EXPECT_FALSE(result.ok) << offset << " " << value;
+            EXPECT_FALSE(result.fault.empty());
+            EXPECT_GT(result.faultAt, offset);
+            EXPECT_EQ(model.meshes.size, 0u);
+        }
     }
 }
 
