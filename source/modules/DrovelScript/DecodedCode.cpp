@@ -61,63 +61,46 @@ private:
     unsigned constantCount;
 };
 
+// How the words after each opcode are laid out: number words first (an
+// operator or type id, or a call's program and dialect rows), then element
+// references, then a jump target. Indexed by opcode.
+struct Layout {
+    DecodedInstruction::Step step;
+    int numbers;
+    int operands;
+    bool target;
+};
+constexpr Layout kLayouts[] = {
+    {DecodedInstruction::kElement, 0, 3, false},      {DecodedInstruction::kUnary, 1, 2, false},
+    {DecodedInstruction::kJumpIfFalse, 0, 1, true},   {DecodedInstruction::kJump, 0, 0, true},
+    {DecodedInstruction::kDeclare, 1, 0, false},      {DecodedInstruction::kDeclareArray, 1, 1, false},
+    {DecodedInstruction::kCall, 2, 0, false},         {DecodedInstruction::kBinary, 1, 3, false},
+    {DecodedInstruction::kLoad, 0, 2, false},         {DecodedInstruction::kLoadref, 0, 2, false},
+    {DecodedInstruction::kReturn, 0, 0, false},       {DecodedInstruction::kReturnValue, 0, 1, false},
+    {DecodedInstruction::kPushArg, 0, 1, false},
+};
+static_assert(kOpElement == 0 && kOpPushArg == 12 && sizeof kLayouts / sizeof kLayouts[0] == 13,
+              "a layout for every opcode, in opcode order");
+
 // Fills the instruction from the words at reader's position; false when
 // they are not a well-formed instruction.
 bool decodeWords(WordReader& reader, DecodedInstruction& instruction) {
-    using Step = DecodedInstruction::Step;
     int opcode = 0;
-    if (!reader.next(opcode))
+    if (!reader.next(opcode) || unsigned(opcode) >= sizeof kLayouts / sizeof kLayouts[0])
         return false;
-    int word = 0;
-    switch (opcode) {
-    case kOpElement:
-        instruction.step = Step::kElement;
-        return reader.operands(instruction, 3);
-    case kOpUnary:
-        instruction.step = Step::kUnary;
-        return reader.next(instruction.argument) && reader.operands(instruction, 2);
-    case kOpJumpIfFalse:
-        instruction.step = Step::kJumpIfFalse;
-        if (!reader.operands(instruction, 1) || !reader.next(word))
-            return false;
-        instruction.target = unsigned(word);
-        return true;
-    case kOpJump:
-        instruction.step = Step::kJump;
-        if (!reader.next(word))
-            return false;
-        instruction.target = unsigned(word);
-        return true;
-    case kOpDeclare:
-        instruction.step = Step::kDeclare;
-        return reader.next(instruction.argument);
-    case kOpDeclareArray:
-        instruction.step = Step::kDeclareArray;
-        return reader.next(instruction.argument) && reader.operands(instruction, 1);
-    case kOpCall:
-        instruction.step = Step::kCall;
-        return reader.next(instruction.argument) && reader.next(instruction.argument2);
-    case kOpBinary:
-        instruction.step = Step::kBinary;
-        return reader.next(instruction.argument) && reader.operands(instruction, 3);
-    case kOpLoad:
-        instruction.step = Step::kLoad;
-        return reader.operands(instruction, 2);
-    case kOpLoadref:
-        instruction.step = Step::kLoadref;
-        return reader.operands(instruction, 2);
-    case kOpReturn:
-        instruction.step = Step::kReturn;
-        return true;
-    case kOpReturnValue:
-        instruction.step = Step::kReturnValue;
-        return reader.operands(instruction, 1);
-    case kOpPushArg:
-        instruction.step = Step::kPushArg;
-        return reader.operands(instruction, 1);
-    default:
+    const Layout& layout = kLayouts[opcode];
+    instruction.step = layout.step;
+    if (layout.numbers > 0 && !reader.next(instruction.argument))
         return false;
-    }
+    if (layout.numbers > 1 && !reader.next(instruction.argument2))
+        return false;
+    if (!reader.operands(instruction, layout.operands))
+        return false;
+    int target = 0;
+    if (layout.target && !reader.next(target))
+        return false;
+    instruction.target = unsigned(target);
+    return true;
 }
 
 bool sameOperand(const DecodedOperand& a, const DecodedOperand& b) {

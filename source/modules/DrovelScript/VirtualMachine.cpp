@@ -959,7 +959,8 @@ void VirtualMachine::callFunction(int programRow, int dialectRow) {
 
 __attribute__((always_inline)) inline void VirtualMachine::callAt(unsigned site, int programRow, int dialectRow) {
     // Every call starts with the return register as a fresh "object" cell,
-    // so a full pool fails the call here whatever it calls.
+    // so a full pool fails the call here (with _new's error) whatever it
+    // calls.
     if (!memory->canTake())
         memory->_new();
 

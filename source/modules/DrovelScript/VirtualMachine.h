@@ -149,8 +149,6 @@ private:
     ArrayList<DSVarPtr> spareCells;
 };
 
-class DSMemManager;
-
 class VirtualMachine : public ArrayList<DSVarPtr> {
 public:
     static constexpr unsigned kReservedArguments = 8;
@@ -306,7 +304,7 @@ private:
     void resolve(int programRow, int dialectRow, Function*& function, DSFunctor*& functor);
     // The slot, made to refer to a cell that is as good as a fresh one for
     // a result: its own cell when nothing else refers to it (and the pool
-    // could have given a fresh one), otherwise a fresh cell.
+    // could have given a fresh one), otherwise a spare or a fresh cell.
     __attribute__((always_inline)) DSVariable& resultCell(DSVarPtr& slot) {
         DSVariable* cell = slot.ptr;
         // Only when the pool could hand out a cell, so that a full pool fails
