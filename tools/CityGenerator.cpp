@@ -1,7 +1,8 @@
 // citygen DATA_DIR
 //
 // Writes the city into the program's data folder DATA_DIR: the
-// configuration file "config files/init.xml", the models under "models/"
+// configuration file "config files/init.xml", the benchmark's camera tour
+// "config files/tour.xml", the models under "models/"
 // (the tall and the low buildings, the ground, every car, pedestrian and
 // bird), the collision map "images/colmap.bmp", the ground texture
 // "images/ground.bmp" and the cursor "images/cursor.bmp". The plan lives in
@@ -13,6 +14,7 @@
 #include "city/CityLayout.h"
 #include "city/CityModels.h"
 #include "city/CityMovers.h"
+#include "city/CityTour.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -100,8 +102,10 @@ int main(int argc, char** argv) {
     }
 
     const std::string xml = initXML(scene);
+    const std::string tour = tourXML();
     const bool written =
         writeData(dataDir, kConfigPath, std::vector<std::uint8_t>(xml.begin(), xml.end())) &&
+        writeData(dataDir, kTourPath, std::vector<std::uint8_t>(tour.begin(), tour.end())) &&
         writeData(dataDir, kCollisionMapPath,
                   encodeBMP(collisionMap(buildings), kCollisionMapSize, kCollisionMapSize, 1)) &&
         writeImage(dataDir, kGroundImagePath, groundTexture()) &&

@@ -9,6 +9,7 @@
 #include "Core/WinAppFramework/DebugLog.h"
 #include "Core/WinAppFramework/Exception.h"
 #include "Core/WinAppFramework/FPSCounter.h"
+#include "Core/WinAppFramework/GLWindow.h"
 #include "Core/WinAppFramework/Globals.h"
 #include "Core/WinAppFramework/Input.h"
 #include "Core/WinAppFramework/Overlay2D.h"
@@ -171,7 +172,7 @@ void MainGM::init() {
         throw Exception("Collision map not found", initName, sourceFile, lineNoCollisionMap);
 
     XMLFile config;
-    config.load("config files\\init.xml");
+    config.load(configFile.c_str());
     if (config.getName() != "init")
         throw Exception("init.xml is invalid", initName, sourceFile, lineBadConfiguration);
 
@@ -198,6 +199,8 @@ void MainGM::init() {
     optionsMenu->updateAntialiasingLabel();
 
     readCameras(config.getChild("cameras"));
+    if (tour)
+        startTour();
     skyBox.halfSize = skyHalfSize;
 
     glColorMaterial(GL_FRONT, GL_AMBIENT_AND_DIFFUSE);
@@ -249,13 +252,32 @@ void MainGM::readCameras(XMLElement& cameras) {
     Mouse* mouse = Mouse::getInstance();
     mouse->setPosition(mouseCentreX, mouseCentreY);
     mouse->hide();
+    const GLWindow* window = GLWindow::getInstance();
     for (Camera* camera : {static_cast<Camera*>(&walkCamera), static_cast<Camera*>(&orbitCamera)}) {
+        // The view keeps its shape at every window size.
+        if (window->width > 0 && window->height > 0)
+            camera->aspect = double(window->width) / double(window->height);
         camera->farClip = options->farClip;
         camera->applyProjection();
         camera->nearClip = options->nearClip;
         camera->applyProjection();
     }
     currentCamera->applyProjection();
+}
+
+void MainGM::startTour() {
+    const AppOptions* options = AppOptions::getInstance();
+    tourCamera.tour = tour;
+    tourCamera.time = tourTime;
+    tourCamera.nearClip = options->nearClip;
+    tourCamera.farClip = options->farClip;
+    const GLWindow* window = GLWindow::getInstance();
+    tourCamera.aspect = double(window->width) / double(window->height);
+    currentCamera = &tourCamera;
+    currentCamera->applyProjection();
+    inputEnabled = false;
+    // Its figure follows the wall clock: a capture would differ from run to run.
+    FPSCounter::getInstance()->enabled = false;
 }
 
 void MainGM::setUpCulling() {
@@ -454,6 +476,10 @@ void MainGM::update() {
         benchmarkTimer = &benchmarkClock;
         frameTimer = &frameClock;
     }
+    if (tour) {
+        tourCamera.time = tourTime;
+        return;
+    }
     if (inputEnabled && !GUI::getInstance()->enabled) {
         if (walkMode) {
             controlWalkCamera();
@@ -558,6 +584,12 @@ void MainGM::render() {
     scene.renderScene();
     profile.scene.stop();
 
+    if (tour) {
+        if (options->fog)
+            glDisable(GL_FOG);
+        profile.frame.stop();
+        return;
+    }
     profile.texts.start();
     TextOverlay* text = TextOverlay::getInstance();
     text->font.cellWidth = text->font.cellHeight = helpTextSize;

@@ -10,6 +10,7 @@
 
 #include "AppOptions.h"
 #include "MainMenu.h"
+#include "Tour.h"
 
 #include "Core/ArrayList.h"
 #include "Core/SkyBox.h"
@@ -57,6 +58,14 @@ public:
     std::chrono::steady_clock::time_point startedAt = std::chrono::steady_clock::now();
     std::chrono::steady_clock::time_point answeredAt = startedAt;
     bool startUpLogged = false;
+    // The scene's configuration file (an engine path).
+    Vantor::String configFile{"config files\\init.xml"};
+    // Set for an unattended run of the tour: the tour camera is current from
+    // the start, no input is read and no help text is drawn. tourTime is the
+    // tour time of the frame to draw, set before each frame by the run.
+    const Tour* tour = nullptr;
+    double tourTime = 0.0;
+    TourCamera tourCamera;
 
     void init() override;
     void update() override;
@@ -76,6 +85,8 @@ public:
 private:
     void readCameras(Vantor::XMLElement& cameras);
     void setUpCulling();
+    // Makes the tour camera current and the frame free of wall-clock figures.
+    void startTour();
     void controlWalkCamera();
     void controlOrbitCamera();
     void handleKeys();

@@ -1,6 +1,10 @@
-// The program's entry point: asks whether to run full screen, starts the App
-// with the city scene and returns the App's exit code.
+// The program's entry point. Without arguments it asks whether to run full
+// screen, starts the App with the city scene and returns the App's exit code.
+// With a command line (CommandLine.h) it can also run the camera tour
+// unattended (`city --benchmark`) and report its figures.
+#include "CommandLine.h"
 #include "MainGM.h"
+#include "TourBenchmark.h"
 
 #include "Core/WinAppFramework/App.h"
 #include "Core/WinAppFramework/FPSCounter.h"
@@ -8,6 +12,7 @@
 #include "Core/platform/MessageBox.h"
 
 #include <chrono>
+#include <cstdio>
 
 namespace {
 
@@ -19,20 +24,67 @@ constexpr int requestedBits = 32;
 // Lives for the whole run; the game-mode manager never deletes modes.
 MainGM cityScene;
 
-} // namespace
-
-int main(int, char**) {
+bool askFullscreen() {
     using namespace Vantor;
-    cityScene.startedAt = std::chrono::steady_clock::now();
     int answer = platform::messageBox(nullptr,
                                       "Would you like to run fullscreen?\nnote: this may not work on some displays",
                                       "Run Fullscreen?", platform::MB_YESNO | platform::MB_ICONQUESTION);
-    bool fullscreen = answer != platform::IDNO;
-    cityScene.answeredAt = std::chrono::steady_clock::now();
+    return answer != platform::IDNO;
+}
 
+int runCity(int width, int height, bool fullscreen, TourBenchmark* benchmark) {
+    using namespace Vantor;
     App* app = App::getInstance();
     FPSCounter::getInstance();
     GameModeManager::getInstance()->setNext(&cityScene);
-    app->run(nullptr, nullptr, nullptr, 0, windowWidth, windowHeight, colourBits, requestedBits, fullscreen);
-    return app->shutdown();
+    if (benchmark)
+        benchmark->start();
+    app->run(nullptr, nullptr, nullptr, 0, width, height, colourBits, requestedBits, fullscreen);
+    const int code = app->shutdown();
+    return benchmark ? benchmark->report(code) : code;
+}
+
+// An unattended run shows no box: its text goes to standard error, and the
+// box is answered as a user who only reads it would answer.
+void messagesToStandardError() {
+    Vantor::platform::setMessageBoxResponder([](const char* text, const char* caption, unsigned type) {
+        std::fprintf(stderr, "city: %s: %s\n", caption, text);
+        return (type & 0x0F) == Vantor::platform::MB_YESNO ? Vantor::platform::IDNO : Vantor::platform::IDOK;
+    });
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    cityScene.startedAt = std::chrono::steady_clock::now();
+    if (argc <= 1) {
+        const bool fullscreen = askFullscreen();
+        cityScene.answeredAt = std::chrono::steady_clock::now();
+        return runCity(windowWidth, windowHeight, fullscreen, nullptr);
+    }
+
+    ParsedCommandLine parsed = parseCommandLine(argc, argv);
+    std::fputs(parsed.output.c_str(), stdout);
+    if (!parsed.error.empty())
+        std::fprintf(stderr, "city: %s\n", parsed.error.c_str());
+    if (!parsed.run)
+        return parsed.exitCode;
+    CommandLine& options = parsed.options;
+    Tour tour;
+    std::string tourFile, error;
+    if (!prepareRun(options, tour, tourFile, error)) {
+        std::fprintf(stderr, "city: %s\n", error.c_str());
+        return 2;
+    }
+    if (!options.config.empty())
+        cityScene.configFile = options.config.c_str();
+
+    if (!options.benchmark) {
+        const bool fullscreen = options.fullscreen || askFullscreen();
+        cityScene.answeredAt = std::chrono::steady_clock::now();
+        return runCity(options.width, options.height, fullscreen, nullptr);
+    }
+    messagesToStandardError();
+    TourBenchmark benchmark(options, tour, tourFile, cityScene);
+    return runCity(options.width, options.height, options.fullscreen, &benchmark);
 }

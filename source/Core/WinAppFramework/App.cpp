@@ -132,7 +132,7 @@ void App::mainLoop() {
             }
             continue;
         }
-        if (!windowActive)
+        if (!windowActive && !frameListener)
             continue;
 
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
@@ -141,7 +141,11 @@ void App::mainLoop() {
         text->drawBuffer();
         mouse->draw();
         Overlay2D::getInstance()->drawFade();
+        if (frameListener)
+            frameListener->frameDrawn();
         platform::swapBuffers(glWindow->window);
+        if (frameListener)
+            frameListener->frameSwapped();
         mouse->update(glWindow);
         keys->update();
         typedChars.resize(0);

@@ -23,6 +23,16 @@ namespace Vantor {
 class Camera;
 class DebugLog;
 
+// Told of the end of every frame the main loop draws: frameDrawn when the
+// frame is complete in the back buffer, frameSwapped once it has been handed
+// to the window. The unattended benchmark times, paces and captures frames here.
+class FrameListener {
+public:
+    virtual ~FrameListener() = default;
+    virtual void frameDrawn() = 0;
+    virtual void frameSwapped() = 0;
+};
+
 class App {
 public:
     static constexpr const char* windowName = "GL Framework";
@@ -52,6 +62,9 @@ public:
     // The framework's default camera, current until a game mode sets one of
     // its own; the App keeps it for the whole run.
     std::unique_ptr<Camera> defaultCamera;
+    // Not owned; while one is set, frames are also drawn when the window is
+    // not active, so an unattended run never stalls on a lost focus.
+    FrameListener* frameListener = nullptr;
 
     App();
     virtual ~App();

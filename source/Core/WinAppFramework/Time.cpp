@@ -14,6 +14,13 @@ Time::Time() {
 }
 
 double Time::update() {
+    if (fixedStep >= 0.0) {
+        lastCount = currentCount;
+        currentCount += std::int64_t(fixedStep * double(frequency) + 0.5);
+        delta = fixedStep;
+        elapsed = double(currentCount - startCount) / double(frequency);
+        return delta;
+    }
     currentCount = readCounter();
     const double raw = double(currentCount - lastCount) / double(frequency);
     lastCount = currentCount;

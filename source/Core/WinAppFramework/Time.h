@@ -31,6 +31,9 @@ public:
     static CounterSource readFrequency;
 
     double timeScale = 1.0;
+    // Seconds the clock moves on at every update in fixed-step mode;
+    // negative (the default) when the counter runs it.
+    double fixedStep = -1.0;
     std::int64_t lastCount = 0;
     std::int64_t currentCount = 0;
     std::int64_t frequency = 0;
@@ -45,6 +48,11 @@ public:
     // scaled by timeScale and cut to maxDelta. The first update measures from
     // count 0 and so always returns maxDelta.
     double update();
+    // Fixed-step mode: from now on every update moves the clock on by exactly
+    // seconds (0 holds it still), whatever the counter says, and returns that
+    // step uncut. Frame-clock Timers follow the stepped clock. A negative
+    // step gives the clock back to the counter.
+    void setFixedStep(double seconds) { fixedStep = seconds; }
 };
 
 struct Timer {

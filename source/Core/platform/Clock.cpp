@@ -2,6 +2,8 @@
 // nanoseconds as the counter's unit.
 #include "Core/platform/Clock.h"
 
+#include <sys/resource.h>
+
 #include <ctime>
 
 namespace Vantor::platform {
@@ -21,5 +23,13 @@ std::int64_t queryPerformanceCounter() { return monotonicNanoseconds(); }
 std::int64_t queryPerformanceFrequency() { return 1000000000; }
 
 unsigned timeGetTime() { return unsigned(std::uint64_t(monotonicNanoseconds() / 1000000) & 0xFFFFFFFFu); }
+
+double processCpuSeconds() {
+    rusage usage;
+    if (getrusage(RUSAGE_SELF, &usage) != 0)
+        return 0.0;
+    auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
 
 } // namespace Vantor::platform

@@ -11,5 +11,8 @@ std::int64_t queryPerformanceCounter();
 std::int64_t queryPerformanceFrequency();
 // Milliseconds since an arbitrary start, wrapping as a 32-bit count.
 unsigned timeGetTime();
+// User plus system CPU seconds of the whole process (every thread, the GL
+// driver's included) since it started.
+double processCpuSeconds();
 
 } // namespace Vantor::platform

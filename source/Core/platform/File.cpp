@@ -1,6 +1,13 @@
 #include "Core/platform/File.h"
 
+#include <sys/stat.h>
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -94,6 +101,64 @@ FILE* openFile(const char* enginePath, const char* mode) {
     if (!text)
         delete stream;
     return text;
+}
+
+bool isRegularFile(const char* path) {
+    struct stat status;
+    return path && stat(path, &status) == 0 && S_ISREG(status.st_mode);
+}
+
+bool isDirectory(const char* path) {
+    struct stat status;
+    return path && stat(path, &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+String absolutePath(const char* path) {
+    if (!path || !*path)
+        return String();
+    if (path[0] == '/')
+        return String(path);
+    char folder[PATH_MAX];
+    if (!getcwd(folder, sizeof folder))
+        return String();
+    String joined(folder);
+    joined.append("/");
+    joined.append(path);
+    return joined;
+}
+
+String parentPath(const char* path) {
+    const char* slash = path ? std::strrchr(path, '/') : nullptr;
+    if (!slash)
+        return String(".");
+    if (slash == path)
+        return String("/");
+    String folder;
+    folder.assign(path, int(slash - path));
+    return folder;
+}
+
+bool changeDirectory(const char* path) { return path && chdir(path) == 0; }
+
+bool canWriteFile(const char* path, String& message) {
+    if (!path || !*path) {
+        message = "no file name";
+        return false;
+    }
+    if (isDirectory(path)) {
+        message = "it is a folder";
+        return false;
+    }
+    const bool existed = access(path, F_OK) == 0;
+    const int fd = open(path, O_WRONLY | O_CREAT, 0644);
+    if (fd < 0) {
+        message = std::strerror(errno);
+        return false;
+    }
+    close(fd);
+    if (!existed)
+        unlink(path);
+    return true;
 }
 
 } // namespace Vantor::platform

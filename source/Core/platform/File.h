@@ -21,4 +21,18 @@ String nativePath(const char* enginePath);
 // file cannot be opened. Close the result with fclose.
 FILE* openFile(const char* enginePath, const char* mode);
 
+// Native paths (slashes, relative to the working directory or absolute).
+bool isRegularFile(const char* path);
+bool isDirectory(const char* path);
+// The path made absolute against the working directory; empty on failure.
+String absolutePath(const char* path);
+// The folder part of a path ("a/b/c.xml" gives "a/b", "c.xml" gives ".").
+String parentPath(const char* path);
+// Makes path the working directory; false with errno set on failure.
+bool changeDirectory(const char* path);
+// True when a file could be written at path: it is opened for writing
+// without being truncated, and removed again when the call created it.
+// Otherwise false, with the system's reason in message.
+bool canWriteFile(const char* path, String& message);
+
 } // namespace Vantor::platform

@@ -222,6 +222,8 @@ void swapBuffers(Window* window) {
         SDL_GL_SwapWindow(window->sdl);
 }
 
+bool setSwapInterval(int interval) { return videoRunning() && SDL_GL_SetSwapInterval(interval) == 0; }
+
 int contextAttribute(Window* window, const char* name) {
     static const struct {
         const char* name;

@@ -55,6 +55,9 @@ bool isFullscreenStyle(Window* window);
 void showWindow(Window* window);
 void getClientSize(Window* window, int& width, int& height);
 void swapBuffers(Window* window);
+// Asks the current context to swap every interval vertical blanks (0: at
+// once); false when the driver refuses.
+bool setSwapInterval(int interval);
 // One of the window's context attributes as the driver granted it, read with
 // the window's context made current: "red", "green", "blue", "alpha", "depth",
 // "stencil" (bits), "doublebuffer" (0 or 1), "samplebuffers", "samples".
