@@ -132,7 +132,7 @@ std::string summaryText(const BenchmarkResults& r) {
                               info.version.c_str());
     text += format("size: %dx%d, %d samples, %s%s\n", info.width, info.height, info.samples,
                    info.fullscreen ? "full screen" : "windowed",
-                   info.swapIntervalSet ? "" : " (swap interval 0 could not be set: the driver paces swaps)");
+                   info.swapIntervalSet ? "" : " (the driver offers no swap interval control: its own pacing applies)");
     text += format("frames: %d over %.1f s of tour, after %d untimed frames\n", r.frames, info.tourSeconds,
                    info.warmupFrames);
     text += format("score: %.2f FPS (%d frames in %.2f s), 1%% low %.2f FPS\n", r.fps, r.frames, r.seconds,

@@ -169,7 +169,7 @@ bool prepareRun(CommandLine& o, Tour& tour, std::string& tourFile, std::string& 
     if (!o.benchmark)
         return true;
 
-    tourFile = std::string(parentPath(config.c_str()).c_str()) + "/tour.xml";
+    tourFile = std::string(absolutePath(parentPath(config.c_str()).c_str()).c_str()) + "/tour.xml";
     if (!isRegularFile(tourFile.c_str())) {
         error = "no tour \"" + tourFile + "\" beside the scene configuration";
         return false;

@@ -122,18 +122,34 @@ void Tour::sample(double t, Vector3& eye, Vector3& target) const {
     const TourKey& a = keys[i];
     const TourKey& b = keys[i + 1];
     const double span = b.time - a.time;
-    // Slope at key j per second: between its neighbours, one-sided at the ends.
     auto slope = [this](size_t j, Vector3 TourKey::*point) {
-        const size_t before = j == 0 ? 0 : j - 1;
-        const size_t after = std::min(j + 1, keys.size() - 1);
-        const float dt = float(keys[after].time - keys[before].time);
-        return (keys[after].*point - keys[before].*point) * (1.0f / dt);
+        return Vector3(keySlope(j, point, &Vector3::x), keySlope(j, point, &Vector3::y),
+                       keySlope(j, point, &Vector3::z));
     };
     const float s = float((t - a.time) / span);
     const float scale = float(span);
     eye = hermite(a.eye, slope(i, &TourKey::eye) * scale, b.eye, slope(i + 1, &TourKey::eye) * scale, s);
     target = hermite(a.target, slope(i, &TourKey::target) * scale, b.target,
                      slope(i + 1, &TourKey::target) * scale, s);
+}
+
+float Tour::keySlope(size_t j, Vector3 TourKey::*point, float Vector3::*axis) const {
+    auto value = [&](size_t k) { return keys[k].*point.*axis; };
+    auto rise = [&](size_t from, size_t to) {
+        return (value(to) - value(from)) / float(keys[to].time - keys[from].time);
+    };
+    if (j == 0)
+        return rise(0, 1);
+    if (j + 1 == keys.size())
+        return rise(j - 1, j);
+    const float before = rise(j - 1, j), after = rise(j, j + 1);
+    // A key where the path turns back along this axis is a turning point.
+    if (before * after <= 0.0f)
+        return 0.0f;
+    // Held to three times the gentler side so that no span overshoots its keys.
+    const float limit = 3.0f * std::min(std::fabs(before), std::fabs(after));
+    const float slope = rise(j - 1, j + 1);
+    return std::max(-limit, std::min(limit, slope));
 }
 
 size_t Tour::segmentAt(double t) const {

@@ -16,8 +16,11 @@
 // the whole file; the first key is at time 0 and the last one ends the tour.
 // A segment runs from its first key to the next segment's first key (the
 // last one to the end). Between keys the eye and the target each follow a
-// cubic Hermite curve whose tangent at a key is the slope between its two
-// neighbours, so the path passes through every key with no kink.
+// cubic Hermite curve through every key with no kink. Each coordinate's
+// tangent at a key is the slope between its two neighbours, held so that the
+// coordinate never overshoots the keys on either side (a camera that rises
+// from the street never dips below it first); at a key where a coordinate
+// turns back, it is 0.
 #pragma once
 
 #include "Core/Vector3.h"
@@ -61,6 +64,11 @@ public:
     // The segment that tour time t lies in.
     size_t segmentAt(double t) const;
     double segmentStart(size_t segment) const { return keys[segments[segment].firstKey].time; }
+
+private:
+    // The tangent of one coordinate of the eye or the target at key j, in
+    // units per second.
+    float keySlope(size_t j, Vantor::Vector3 TourKey::*point, float Vantor::Vector3::*axis) const;
 };
 
 // The camera of the tour: looks from the tour's eye at its target at the

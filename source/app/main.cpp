@@ -48,7 +48,10 @@ int runCity(int width, int height, bool fullscreen, TourBenchmark* benchmark) {
 // box is answered as a user who only reads it would answer.
 void messagesToStandardError() {
     Vantor::platform::setMessageBoxResponder([](const char* text, const char* caption, unsigned type) {
-        std::fprintf(stderr, "city: %s: %s\n", caption, text);
+        if (caption && *caption)
+            std::fprintf(stderr, "city: %s: %s\n", caption, text);
+        else
+            std::fprintf(stderr, "city: %s\n", text);
         return (type & 0x0F) == Vantor::platform::MB_YESNO ? Vantor::platform::IDNO : Vantor::platform::IDOK;
     });
 }

@@ -83,6 +83,20 @@ TEST_F(FrameClock, FrameClockTimerSeesOnlyFrameBoundaries) {
     EXPECT_DOUBLE_EQ(timer.elapsed(), 0.04);
 }
 
+TEST_F(FrameClock, FixedStepMovesTheClockByTheStepWhateverTheCounterSays) {
+    Time* time = Time::getInstance();
+    frame(0);
+    Timer frameTimer(false);
+    time->setFixedStep(0.25);
+    EXPECT_DOUBLE_EQ(frame(7), 0.25);
+    // A step longer than maxDelta is kept: it is the run's own choice.
+    EXPECT_DOUBLE_EQ(frame(900), 0.25);
+    EXPECT_DOUBLE_EQ(frameTimer.elapsed(), 0.5);
+    time->setFixedStep(0.0);
+    EXPECT_EQ(frame(40), 0.0);
+    EXPECT_DOUBLE_EQ(frameTimer.elapsed(), 0.5);
+}
+
 TEST_F(FrameClock, RealTimeTimerReadsTheCounterItself) {
     Timer timer(true);
     fakeCount += 125;
