@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Runs the program's benchmark on the current (virtual) display: starts the
+# Runs the interactive program's B benchmark on the current (virtual) display,
+# as a user would (scripts/test runs it on the sanitized program): starts the
 # program, answers "No" to the full-screen question, waits until the city is
 # drawn, presses B, waits for the result in log.txt, saves a screenshot of
 # the result on screen, quits through the menu ("Quit") and prints the result

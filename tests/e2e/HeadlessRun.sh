@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# End to end: the benchmark run that scripts/run does on a machine without a
-# display (scripts/lib/headless-run.sh), on a copy of the data: it must end
+# End to end: the B benchmark driven through the interactive program
+# (scripts/lib/headless-run.sh, which scripts/test also runs on the sanitized
+# program), on a copy of the data: it must end
 # with exit code 0 after quitting through the menu, print the start-up time
 # and the benchmark's result, frame times and polygon counts as the log has
 # them, and leave a screenshot of the window with the result on screen.
