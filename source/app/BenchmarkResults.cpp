@@ -131,7 +131,7 @@ std::string summaryText(const BenchmarkResults& r) {
     std::string text = format("renderer: %s (%s; OpenGL %s)\n", info.renderer.c_str(), info.vendor.c_str(),
                               info.version.c_str());
     text += format("size: %dx%d, %d samples, %s%s\n", info.width, info.height, info.samples,
-                   info.fullscreen ? "full screen" : "windowed",
+                   info.offscreen ? "off screen" : info.fullscreen ? "full screen" : "windowed",
                    info.swapIntervalSet ? "" : " (the driver offers no swap interval control: its own pacing applies)");
     text += format("frames: %d over %.1f s of tour, after %d untimed frames\n", r.frames, info.tourSeconds,
                    info.warmupFrames);

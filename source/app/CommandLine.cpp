@@ -80,11 +80,15 @@ ParsedCommandLine parseCommandLine(int argc, const char* const* argv) {
                  "city");
     cli.footer(CommandLine::exitCodeNote);
     cli.set_version_flag("--version", programVersion);
-    std::string size, frames;
+    std::string size, frames, samples;
     std::vector<std::string> captures;
     cli.add_flag("--benchmark", o.benchmark, "Run the camera tour unattended, print a summary and exit");
     cli.add_option("--size", size, "Window size WIDTHxHEIGHT (default 1024x768)")->type_name("WxH");
     cli.add_flag("--fullscreen", o.fullscreen, "Run full screen (the interactive program asks no question then)");
+    cli.add_flag("--offscreen", o.offscreen, "With --benchmark: draw without a window system (EGL), into a "
+                                             "framebuffer object of the size asked");
+    cli.add_option("--samples", samples, "Multisampled drawing with N samples: 0, 2, 4, 8 or 16 (default 0)")
+        ->type_name("N");
     cli.add_option("--frames", frames, "Draw the tour in N frames spread evenly over its length (default: 60 per "
                                        "second of tour time)")
         ->type_name("N");
@@ -115,6 +119,14 @@ ParsedCommandLine parseCommandLine(int argc, const char* const* argv) {
     parsed.exitCode = 2;
     if (!size.empty() && !readSize(size, o, parsed.error))
         return parsed;
+    if (!samples.empty()) {
+        long n = -1;
+        if (!readInteger(samples, 0, 16, n) || (n != 0 && n != 2 && n != 4 && n != 8 && n != 16)) {
+            parsed.error = "--samples: \"" + samples + "\" is not 0, 2, 4, 8 or 16";
+            return parsed;
+        }
+        o.samples = int(n);
+    }
     if (!frames.empty()) {
         long n = 0;
         if (!readInteger(frames, 1, CommandLine::maxFrames, n)) {
@@ -128,7 +140,8 @@ ParsedCommandLine parseCommandLine(int argc, const char* const* argv) {
         if (!readCapture(capture, o, parsed.error))
             return parsed;
     if (!o.benchmark) {
-        const char* needsBenchmark = !frames.empty()       ? "--frames"
+        const char* needsBenchmark = o.offscreen           ? "--offscreen"
+                                     : !frames.empty()     ? "--frames"
                                      : !o.results.empty()  ? "--results"
                                      : !o.frameLog.empty() ? "--frame-log"
                                      : !captures.empty()   ? "--capture"

@@ -30,6 +30,8 @@ struct CommandLine {
     bool benchmark = false;
     int width = 1024, height = 768;
     bool fullscreen = false;
+    bool offscreen = false;
+    int samples = 0; // 0, 2, 4, 8 or 16
     int frames = 0; // 0: defaultFramesPerSecond over the whole tour
     std::string results;
     std::string frameLog;

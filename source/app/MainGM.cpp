@@ -221,7 +221,8 @@ void MainGM::init() {
 
     setUpCulling();
 
-    if (GLEW_ARB_multisample) {
+    // A window without a multisample buffer has nothing to switch.
+    if (windowHasMultisampling()) {
         options->antialiasing = true;
         glEnable(GL_MULTISAMPLE_ARB);
     } else {
@@ -593,8 +594,10 @@ void MainGM::render() {
     profile.texts.start();
     TextOverlay* text = TextOverlay::getInstance();
     text->font.cellWidth = text->font.cellHeight = helpTextSize;
-    text->print(10, 700, walkMode ? "Press F1 to switch to orbit mode" : "Press F1 to switch to walk mode");
-    text->print(10, 680, lightTracking ? "Press L to drop the light" : "Press L to enable light tracking");
+    // As far from the top as in a 1024 x 768 window, at any size.
+    const int top = Overlay2D::getInstance()->height;
+    text->print(10, top - 68, walkMode ? "Press F1 to switch to orbit mode" : "Press F1 to switch to walk mode");
+    text->print(10, top - 88, lightTracking ? "Press L to drop the light" : "Press L to enable light tracking");
     text->font.cellWidth = text->font.cellHeight = fontSize;
     profile.texts.stop();
     if (options->fog)

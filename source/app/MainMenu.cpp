@@ -50,8 +50,20 @@ OptionsMenu::OptionsMenu() {
 
 void OptionsMenu::setAntialiasingLabel(const char* text) { *buttons[antialiasingSlot]->label = text; }
 
+bool windowHasMultisampling() {
+    if (!GLEW_ARB_multisample)
+        return false;
+    GLint buffers = 0;
+    glGetIntegerv(GL_SAMPLE_BUFFERS_ARB, &buffers);
+    return buffers > 0;
+}
+
 void OptionsMenu::updateAntialiasingLabel() {
-    setAntialiasingLabel(AppOptions::getInstance()->antialiasing ? "Antialiasing Enabled" : "Antialiasing Disabled");
+    if (!windowHasMultisampling())
+        setAntialiasingLabel("Antialiasing unsupported");
+    else
+        setAntialiasingLabel(AppOptions::getInstance()->antialiasing ? "Antialiasing Enabled"
+                                                                     : "Antialiasing Disabled");
 }
 
 void OptionsMenu::onCommand(int id, const SPtr<Event>&, const SPtr<Component>&) {
@@ -66,7 +78,7 @@ void OptionsMenu::onCommand(int id, const SPtr<Event>&, const SPtr<Component>&) 
         break;
     }
     case antialiasingCommand:
-        if (GLEW_ARB_multisample) {
+        if (windowHasMultisampling()) {
             AppOptions* options = AppOptions::getInstance();
             options->antialiasing = !options->antialiasing;
             if (options->antialiasing)

@@ -6,6 +6,10 @@
 #include "Core/Object.h"
 #include "modules/gui/Component.h"
 
+// True when antialiasing can be switched: the driver has multisampling and
+// the window was made with a multisample buffer. Needs the GL context.
+bool windowHasMultisampling();
+
 class OptionsMenu : public Vantor::Dialog {
 public:
     static constexpr float menuWidth = 400;
@@ -24,7 +28,8 @@ public:
     OptionsMenu();
     void onCommand(int id, const Vantor::SPtr<Vantor::Event>& event,
                    const Vantor::SPtr<Vantor::Component>& source) override;
-    // "Antialiasing Enabled" or "Antialiasing Disabled" from AppOptions.
+    // "Antialiasing Enabled" or "Antialiasing Disabled" from AppOptions, or
+    // "Antialiasing unsupported" when the window has no multisample buffer.
     void updateAntialiasingLabel();
     // Replaces the antialiasing label, for drivers without multisampling.
     void setAntialiasingLabel(const char* text);

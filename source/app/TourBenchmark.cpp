@@ -62,8 +62,12 @@ void TourBenchmark::readRunInfo() {
     GLint sampleCount = 0;
     glGetIntegerv(GL_SAMPLES, &sampleCount);
     info.samples = sampleCount;
+    if (options.samples > 0 && info.samples != options.samples) {
+        samplesRefused = true;
+        App::getInstance()->quit = true;
+    }
     info.fullscreen = window->fullscreen;
-    info.offscreen = false;
+    info.offscreen = platform::drawingOffscreen();
     info.warmupFrames = warmupFrames;
     info.tourSeconds = tour.length();
     info.tourFile = tourFile;
@@ -87,10 +91,12 @@ void TourBenchmark::capture(const std::string& file) {
     glFinish();
     const std::int64_t before = platform::queryPerformanceCounter();
     const double cpuBefore = platform::processCpuSeconds();
-    glReadBuffer(GL_BACK);
+    platform::Window* window = GLWindow::getInstance()->window;
+    platform::beginFrameRead(window);
+    const std::vector<std::uint8_t> pixels = readFramePixels(info.width, info.height);
+    platform::endFrameRead(window);
     std::string error;
-    if (!writePNG(file, info.width, info.height, readFramePixels(info.width, info.height), error) &&
-        captureError.empty())
+    if (!writePNG(file, info.width, info.height, pixels, error) && captureError.empty())
         captureError = error;
     captureSeconds += ticksToSeconds(platform::queryPerformanceCounter() - before);
     captureCpu += platform::processCpuSeconds() - cpuBefore;
@@ -150,6 +156,11 @@ void TourBenchmark::frameSwapped() {
 }
 
 int TourBenchmark::report(int appExitCode) {
+    if (samplesRefused) {
+        std::fprintf(stderr, "city: --samples %d: the driver gave %d samples instead\n", options.samples,
+                     info.samples);
+        return 2;
+    }
     if (appExitCode != 0)
         return appExitCode;
     if (!completed) {

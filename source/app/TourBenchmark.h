@@ -55,6 +55,7 @@ private:
 
     int loopFrame = 0; // frames the main loop has swapped
     bool completed = false;
+    bool samplesRefused = false; // the window has another sample count than asked
     RunInfo info;
     std::vector<FrameSample> samples;
     std::deque<GLsync> fences;

@@ -8,8 +8,10 @@
 
 #include "Core/WinAppFramework/App.h"
 #include "Core/WinAppFramework/FPSCounter.h"
+#include "Core/WinAppFramework/GLWindow.h"
 #include "Core/WinAppFramework/GameMode.h"
 #include "Core/platform/MessageBox.h"
+#include "Core/platform/Window.h"
 
 #include <chrono>
 #include <cstdio>
@@ -35,6 +37,16 @@ bool askFullscreen() {
 int runCity(int width, int height, bool fullscreen, TourBenchmark* benchmark) {
     using namespace Vantor;
     App* app = App::getInstance();
+    if (!GLWindow::getInstance()->created && benchmark) {
+        // The box has said that the window could not be made; this says why.
+        // A sample count the driver cannot give is the user's to change.
+        if (App::startSamples > 0) {
+            std::fprintf(stderr, "city: --samples %d: %s\n", App::startSamples, platform::lastError());
+            app->shutdown();
+            return 2;
+        }
+        std::fprintf(stderr, "city: %s\n", platform::lastError());
+    }
     FPSCounter::getInstance();
     GameModeManager::getInstance()->setNext(&cityScene);
     if (benchmark)
@@ -81,6 +93,7 @@ int main(int argc, char** argv) {
     }
     if (!options.config.empty())
         cityScene.configFile = options.config.c_str();
+    Vantor::App::startSamples = options.samples;
 
     if (!options.benchmark) {
         const bool fullscreen = options.fullscreen || askFullscreen();
@@ -88,6 +101,10 @@ int main(int argc, char** argv) {
         return runCity(options.width, options.height, fullscreen, nullptr);
     }
     messagesToStandardError();
+    if (options.offscreen && !Vantor::platform::setOffscreenDrawing()) {
+        std::fprintf(stderr, "city: --offscreen: the video system already runs on a display\n");
+        return 1;
+    }
     TourBenchmark benchmark(options, tour, tourFile, cityScene);
     return runCity(options.width, options.height, options.fullscreen, &benchmark);
 }

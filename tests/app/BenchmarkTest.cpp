@@ -27,10 +27,11 @@ ParsedCommandLine parse(std::vector<std::string> words) {
 TEST(CommandLineTest, GoodCommandLinesParse) {
     ParsedCommandLine p = parse({"--benchmark", "--size", "1920x1080", "--frames=300", "--results", "r.json",
                                  "--frame-log", "f.csv", "--capture", "0:a.png", "--capture", "299:b.png",
-                                 "--fullscreen", "--config", "c.xml", "--data", "d"});
+                                 "--fullscreen", "--config", "c.xml", "--data", "d", "--offscreen", "--samples", "8"});
     ASSERT_TRUE(p.run) << p.error;
     const CommandLine& o = p.options;
-    EXPECT_TRUE(o.benchmark && o.fullscreen);
+    EXPECT_TRUE(o.benchmark && o.fullscreen && o.offscreen);
+    EXPECT_EQ(o.samples, 8);
     EXPECT_EQ(o.width, 1920);
     EXPECT_EQ(o.height, 1080);
     EXPECT_EQ(o.frames, 300);
@@ -83,6 +84,10 @@ TEST(CommandLineTest, BadCommandLinesAreRefusedWithExitCode2) {
         {{"--results", "r.json"}, "--results needs --benchmark"},
         {{"--capture", "1:a.png"}, "--capture needs --benchmark"},
         {{"--size"}, "--size"},
+        {{"--benchmark", "--samples", "3"}, "--samples: \"3\" is not 0, 2, 4, 8 or 16"},
+        {{"--benchmark", "--samples", "32"}, "--samples"},
+        {{"--benchmark", "--samples", "-4"}, "--samples"},
+        {{"--offscreen"}, "--offscreen needs --benchmark"},
     };
     for (const auto& c : cases) {
         ParsedCommandLine p = parse(c.words);

@@ -9,6 +9,7 @@
 #include "Core/WinAppFramework/Plugin.h"
 #include "Core/TextOverlay.h"
 #include "Core/textures/TextureManager.h"
+#include "Core/platform/Window.h"
 
 #include <GL/glew.h>
 
@@ -53,13 +54,17 @@ App::~App() {
 
 void App::initGL(int width, int height, int depthBits, int colourBits, bool fullscreen) {
     GLWindow* glWindow = GLWindow::getInstance();
-    quit = !glWindow->create(windowName, width, height, colourBits, depthBits, fullscreen, true, 0);
+    quit = !glWindow->create(windowName, width, height, colourBits, depthBits, fullscreen, true, startSamples);
     if (quit)
         exitCode = exitFailure; // the window's own box has told why
 
     // Without a window there is no context to load extensions from or set state in.
     if (!quit) {
         GLenum loaded = glewInit();
+        // On an EGL context GLEW loads every GL entry point and flag, then
+        // finds no GLX display: that part is not needed there.
+        if (loaded == GLEW_ERROR_NO_GLX_DISPLAY && platform::drawingOffscreen())
+            loaded = GLEW_OK;
         if (loaded != GLEW_OK)
             showMessage("Extension loading failed\nGLeeInit error: %s",
                         reinterpret_cast<const char*>(glewGetErrorString(loaded)));

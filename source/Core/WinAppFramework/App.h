@@ -43,6 +43,9 @@ public:
     static constexpr int startColourBits = 32;
     // The exit code after a fatal error or a window that could not be created.
     static constexpr int exitFailure = 1;
+    // The multisample count of the window the App opens (0: none); the entry
+    // point may set it before the App exists.
+    static inline int startSamples = 0;
 
     bool initialised = false;
     bool quit = false;

@@ -1,6 +1,7 @@
 #include "Core/WinAppFramework/FPSCounter.h"
 
 #include "Core/TextOverlay.h"
+#include "Core/WinAppFramework/Overlay2D.h"
 
 #include <cstdio>
 
@@ -20,7 +21,10 @@ void FPSCounter::renderOverlay() {
         frames = 0;
     }
     std::snprintf(lastText, sizeof lastText, "FPS: %f", fps);
-    TextOverlay::getInstance()->print(textX, textY, "%s", lastText);
+    const Overlay2D* overlay = Overlay2D::getInstance();
+    const bool sized = overlay->width > 0 && overlay->height > 0;
+    TextOverlay::getInstance()->print(textX + (sized ? overlay->width - referenceWidth : 0),
+                                      textY + (sized ? overlay->height - referenceHeight : 0), "%s", lastText);
     ++frames;
 }
 

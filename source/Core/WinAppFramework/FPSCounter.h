@@ -15,9 +15,12 @@ namespace Vantor {
 class FPSCounter : public Plugin, public Singleton<FPSCounter> {
 public:
     static constexpr double defaultInterval = 0.5;
-    // Where the text goes, in window pixels from the bottom-left.
+    // Where the text goes in a 1024 x 768 window, in pixels from the
+    // bottom-left; other windows keep it as far from their top-right corner.
     static constexpr int textX = 800;
     static constexpr int textY = 700;
+    static constexpr int referenceWidth = 1024;
+    static constexpr int referenceHeight = 768;
     static constexpr int textSize = 64;
 
     double interval = defaultInterval;

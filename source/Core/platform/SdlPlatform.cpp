@@ -7,6 +7,7 @@
 // and the program would then run unseen until killed. A driver the user names
 // in SDL_VIDEODRIVER is used as named.
 #include "Core/platform/SdlPlatform.h"
+#include "Core/platform/Window.h"
 
 #include <cstdlib>
 
@@ -27,7 +28,9 @@ bool initVideo() {
     if (SDL_WasInit(SDL_INIT_VIDEO))
         return true;
     const char* chosen = std::getenv(SDL_HINT_VIDEODRIVER);
-    if (!chosen || !*chosen)
+    if (drawingOffscreen())
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
+    else if (!chosen || !*chosen)
         SDL_SetHint(SDL_HINT_VIDEODRIVER, displayVideoDrivers);
     // SDL's own handlers would turn SIGINT and SIGTERM into a quit event; the
     // message queue's handlers turn them into a close of the window instead.

@@ -7,18 +7,43 @@
 
 #include <SDL.h>
 
+#include <string>
+
 namespace Vantor::platform {
+
+// The framebuffer object of an off-screen window (OffscreenTarget.cpp):
+// colour, depth and stencil with the window's samples, and for a
+// multisampled one a plain colour buffer that captures are resolved into.
+struct OffscreenTarget {
+    unsigned framebuffer = 0, colour = 0, depthStencil = 0;
+    unsigned resolveFramebuffer = 0, resolveColour = 0;
+    int width = 0, height = 0, samples = 0;
+};
 
 class Window {
 public:
     SDL_Window* sdl = nullptr;
     SDL_GLContext context = nullptr;
     bool fullscreenStyle = false;
+    bool offscreen = false;
+    OffscreenTarget target;
 };
+
+// (Re)allocates the target at width x height with samples (0 or 1: none)
+// and binds it; the window's context must be current. False with the
+// reason in error: no framebuffer objects, more samples or pixels than the
+// driver gives, or an incomplete framebuffer.
+bool allocateOffscreenTarget(OffscreenTarget& target, int width, int height, int samples, std::string& error);
+void releaseOffscreenTarget(OffscreenTarget& target);
+// Binds the finished picture for glReadPixels (resolving it first when
+// multisampled), and the target again for drawing and reading afterwards.
+void selectOffscreenRead(OffscreenTarget& target);
+void endOffscreenRead(OffscreenTarget& target);
 
 // Starts SDL's video subsystem if it is not running (setting the hints this
 // layer relies on, and arranging SDL_Quit at exit); false with SDL's error
-// when no display can be opened. Cheap once running.
+// when no display can be opened. Cheap once running. After
+// setOffscreenDrawing it starts SDL's offscreen driver, which needs none.
 bool initVideo();
 // Whether the video subsystem is running, without starting it.
 bool videoRunning();

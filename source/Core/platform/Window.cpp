@@ -14,6 +14,8 @@
 
 #include "Core/platform/SdlPlatform.h"
 
+#include <SDL_opengl.h>
+
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -27,6 +29,7 @@ const char* const windowDataKey = "Vantor.Window";
 
 std::string error;
 std::vector<Window*> windows; // oldest first
+bool offscreenMode = false;
 bool modePending = false;
 SDL_DisplayMode pendingMode;
 Window* modeWindow = nullptr;
@@ -93,12 +96,28 @@ void clientOrigin(Window* window, int& x, int& y) {
         SDL_GetWindowPosition(window->sdl, &x, &y);
 }
 
+bool setOffscreenDrawing() {
+    if (videoRunning() && std::strcmp(SDL_GetCurrentVideoDriver(), "offscreen") != 0)
+        return false;
+    offscreenMode = true;
+    return true;
+}
+
+bool drawingOffscreen() { return offscreenMode; }
+
 Window* createWindow(const WindowDescription& description) {
     if (!initVideo()) {
         fail("SDL_InitSubSystem");
         return nullptr;
     }
-    setContextAttributes(description);
+    if (offscreenMode) {
+        // The context's own buffers go unused: the target has what was asked.
+        WindowDescription bare = description;
+        bare.depthBits = bare.stencilBits = bare.samples = 0;
+        setContextAttributes(bare);
+    } else {
+        setContextAttributes(description);
+    }
     Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
     if (description.fullscreen)
         flags |= SDL_WINDOW_BORDERLESS;
@@ -117,6 +136,26 @@ Window* createWindow(const WindowDescription& description) {
     }
     // Frames are drawn back to back; the benchmark measures the frame rate.
     SDL_GL_SetSwapInterval(0);
+
+    if (offscreenMode) {
+        OffscreenTarget target;
+        if (!allocateOffscreenTarget(target, std::max(1, description.width), std::max(1, description.height),
+                                     description.samples, error)) {
+            SDL_GL_DeleteContext(context);
+            SDL_DestroyWindow(sdl);
+            return nullptr;
+        }
+        Window* window = new Window;
+        window->sdl = sdl;
+        window->context = context;
+        window->offscreen = true;
+        window->target = target;
+        SDL_SetWindowData(sdl, windowDataKey, window);
+        windows.push_back(window);
+        if (!description.hidden)
+            showWindow(window);
+        return window;
+    }
 
     Window* window = new Window;
     window->sdl = sdl;
@@ -139,6 +178,8 @@ void destroyWindow(Window* window) {
         SDL_SetWindowFullscreen(window->sdl, 0);
         modeWindow = nullptr;
     }
+    if (window->offscreen && makeCurrent(window))
+        releaseOffscreenTarget(window->target);
     if (SDL_GL_GetCurrentContext() == window->context)
         SDL_GL_MakeCurrent(window->sdl, nullptr);
     SDL_GL_DeleteContext(window->context);
@@ -172,6 +213,13 @@ bool setWindowPos(Window* window, int x, int y, int outerWidth, int outerHeight)
         return false;
     if (window == modeWindow)
         return true; // SDL keeps a window that holds the display mode covering the display
+    if (window->offscreen) {
+        const int width = std::max(1, outerWidth), height = std::max(1, outerHeight);
+        if (width == window->target.width && height == window->target.height)
+            return true;
+        return makeCurrent(window) &&
+               allocateOffscreenTarget(window->target, width, height, window->target.samples, error);
+    }
     int top, left, bottom, right;
     frame(window, top, left, bottom, right);
     SDL_SetWindowPosition(window->sdl, x + left, y + top);
@@ -213,13 +261,32 @@ void showWindow(Window* window) {
 
 void getClientSize(Window* window, int& width, int& height) {
     width = height = 0;
-    if (window)
+    if (window && window->offscreen) {
+        width = window->target.width;
+        height = window->target.height;
+    } else if (window) {
         SDL_GetWindowSize(window->sdl, &width, &height);
+    }
 }
 
 void swapBuffers(Window* window) {
-    if (window)
+    // Off screen nothing is shown: the frame only has to reach the driver.
+    if (window && window->offscreen)
+        glFlush();
+    else if (window)
         SDL_GL_SwapWindow(window->sdl);
+}
+
+void beginFrameRead(Window* window) {
+    if (window && window->offscreen)
+        selectOffscreenRead(window->target);
+    else if (window)
+        glReadBuffer(GL_BACK);
+}
+
+void endFrameRead(Window* window) {
+    if (window && window->offscreen)
+        endOffscreenRead(window->target);
 }
 
 bool setSwapInterval(int interval) { return videoRunning() && SDL_GL_SetSwapInterval(interval) == 0; }
@@ -241,6 +308,17 @@ int contextAttribute(Window* window, const char* name) {
     };
     if (!window || !name)
         return -1;
+    if (window->offscreen) {
+        // What the framebuffer object was made with.
+        const int samples = window->target.samples > 1 ? window->target.samples : 0;
+        const struct {
+            const char* name;
+            int value;
+        } target[] = {{"depth", 24}, {"stencil", 8}, {"samplebuffers", samples ? 1 : 0}, {"samples", samples}};
+        for (const auto& entry : target)
+            if (std::strcmp(entry.name, name) == 0)
+                return entry.value;
+    }
     for (const auto& entry : names) {
         if (std::strcmp(entry.name, name) != 0)
             continue;

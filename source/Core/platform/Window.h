@@ -64,6 +64,23 @@ bool setSwapInterval(int interval);
 // -1 for another name or when it cannot be read.
 int contextAttribute(Window* window, const char* name);
 
+// From now on, before the first window: windows need no window system.
+// SDL's offscreen video driver gives their GL contexts (EGL, with no
+// display), and each window draws into a framebuffer object of its client
+// size with 24-bit depth, 8-bit stencil and its samples, which stays bound,
+// so the code above sees it as the window's buffer. Nothing is shown and no
+// input arrives. False when video is already running on another driver.
+bool setOffscreenDrawing();
+// Whether the current context is EGL's without a window system (windows
+// drawn off screen): its extension loader must not look for GLX.
+bool drawingOffscreen();
+// Binds the window's finished picture as the source of glReadPixels; then
+// endFrameRead binds it back as it was. For a window on a display that is
+// the back buffer; off screen it is the window's framebuffer object,
+// resolved first when it is multisampled.
+void beginFrameRead(Window* window);
+void endFrameRead(Window* window);
+
 // Changes the display to width x height for a fullscreen window; false when
 // the display has no mode of that size. The desktop's own size needs no change
 // and always succeeds. Another mode is taken by the newest window at once, or
