@@ -81,6 +81,7 @@ bool ProgramObject::link() {
         return false;
     }
     linked = true;
+    uniformLocations.resize(0);
     return true;
 }
 
@@ -125,7 +126,14 @@ int ProgramObject::getParamLocation(const String& name) {
         // GL refuses the query on a program that did not link.
         if (!linked)
             return -1;
-        return glGetUniformLocationARB(handle, name.c_str());
+        for (const UniformLocation& known : uniformLocations)
+            if (known.name == name)
+                return known.location;
+        UniformLocation found;
+        found.name = name;
+        found.location = glGetUniformLocationARB(handle, name.c_str());
+        uniformLocations.add(found);
+        return found.location;
     }
     const ShaderManager* manager = ShaderManager::getInstance();
     for (int i = 0; i < kMaxAttachedShaders; ++i) {

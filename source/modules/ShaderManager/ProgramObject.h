@@ -44,6 +44,13 @@ public:
     // The GLSL program object; 0 for assembly programs.
     unsigned handle = 0;
     ArrayList<int> attached;
+    // The GLSL uniform locations looked up so far, by name: each is asked of
+    // GL once per linked program, not at every bind.
+    struct UniformLocation {
+        String name;
+        int location = -1;
+    };
+    ArrayList<UniformLocation> uniformLocations;
 
     // Adds a loaded shader of this program's kind; false for an invalid index,
     // a shader of the other kind, a full or (GLSL) linked program, or a GL error.
@@ -54,9 +61,9 @@ public:
     // Makes this program current, uploads its parameters from the database and
     // sets the GL state to draw with it. False, touching nothing, when not linked.
     bool bind();
-    // The uniform location (GLSL), or kLocationInShaders with shaderLocation
-    // filled from the attached shaders' "#var" declarations (assembly); -1
-    // when no shader is attached.
+    // The uniform location (GLSL; asked of GL the first time only), or
+    // kLocationInShaders with shaderLocation filled from the attached
+    // shaders' "#var" declarations (assembly); -1 when no shader is attached.
     int getParamLocation(const String& name);
     // Sets program-local parameter location + offset of the attached assembly
     // shaders (location kLocationInShaders: each shader's own register +

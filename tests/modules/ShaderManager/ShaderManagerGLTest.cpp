@@ -150,6 +150,26 @@ TEST_P(BothKinds, ParametersTheProgramLacksAreSkippedWithoutGLErrors) {
     EXPECT_TRUE(near(readPixel(32, 32), 0, 0, 255));
 }
 
+TEST_F(ShaderManagerGL, GLSLUniformLocationsAreAskedOnceAndServeEveryLaterBind) {
+    int index = loadPair(kProgramGLSL);
+    ASSERT_GT(index, 0);
+    declareTintedParams(index);
+    db->floats.setValue("brightness", 1.0f);
+    db->matrices.setValue("placement", TMatrix4<float>());
+    db->vectors.setValue("tint", Vector4(1.0f, 0.0f, 0.0f, 1.0f));
+    ASSERT_TRUE(program(index).bind());
+    test::drawQuad(-1, -1, 1, 1);
+    EXPECT_TRUE(near(readPixel(32, 32), 255, 0, 0));
+    const unsigned known = program(index).uniformLocations.size;
+    EXPECT_GE(known, 2u);
+
+    db->vectors.setValue("tint", Vector4(0.0f, 1.0f, 0.0f, 1.0f));
+    ASSERT_TRUE(program(index).bind());
+    test::drawQuad(-1, -1, 1, 1);
+    EXPECT_TRUE(near(readPixel(32, 32), 0, 255, 0)) << "the kept location still takes the new value";
+    EXPECT_EQ(program(index).uniformLocations.size, known) << "no name was looked up again";
+}
+
 TEST_F(ShaderManagerGL, VarDeclarationsOfAnAssemblySourceNameItsRegisters) {
     int index = asmProgram("!!ARBvp1.0\n"
                            "#var float4 IN.position : $vin.POSITION : POSITION : 0 : 1\n"
