@@ -21,6 +21,8 @@ struct Colour {
     float r, g, b;
 };
 
+// The ambient light; the base pass program (data/shaders/base.fp) gives the
+// surfaces lit per light the same colour.
 const Colour kAmbient{0.44f, 0.44f, 0.48f};
 
 // Near clipping just short of a pedestrian passing the walking camera.

@@ -514,11 +514,15 @@ void ShadowVolume::update(const Vector3& boxMin, const Vector3& boxMax, const Ma
         capped = true;
 }
 
+void ShadowVolume::countBuild() {
+    if (buildCounter < std::numeric_limits<int>::max())
+        ++buildCounter;
+}
+
 void ShadowVolume::rebuild(const ShadowMesh& mesh, bool force) {
     if (mesh.positions.size == 0)
         return;
-    if (buildCounter < std::numeric_limits<int>::max())
-        ++buildCounter;
+    countBuild();
     if (!dirty && !force)
         return;
     dirty = false;

@@ -131,6 +131,9 @@ public:
     // force is set; otherwise only counts the build towards the next
     // silhouette refresh.
     void rebuild(const ShadowMesh& mesh, bool force);
+    // Counts a build towards the next silhouette refresh without building:
+    // for a volume left out of a frame because it cannot be seen.
+    void countBuild();
     // Issues the volume's triangles when cappedPass matches its mode and it
     // is not culled: through the buffers, all indices in the capped pass and
     // the sides only otherwise; from client memory, all indices.

@@ -8,6 +8,14 @@ namespace Vantor {
 
 namespace {
 
+// The cosine of the widest angle within a box's cone of rays from a light
+// below which its volume's hull is not worth bounding (about 84 degrees).
+constexpr float kMinConeCosine = 0.1f;
+
+} // namespace
+
+namespace {
+
 Vector4 clipOf(const Matrix4& m, const Vector3& p) {
     const float* e = m.m;
     return Vector4(e[0] * p.x + e[4] * p.y + e[8] * p.z + e[12], e[1] * p.x + e[5] * p.y + e[9] * p.z + e[13],
@@ -30,18 +38,51 @@ bool outsideView(const Matrix4& viewProjection, const Vector3* points, int count
     return count > 0 && common != 0;
 }
 
-void shadowVolumeHull(const Vector3& boxMin, const Vector3& boxMax, const Matrix4& world, const Vector4& light,
+bool shadowVolumeHull(const Vector3& boxMin, const Vector3& boxMax, const Matrix4& world, const Vector4& light,
                       float extrusion, Vector3 out[16]) {
     for (int k = 0; k < 8; ++k) {
         Vector3 corner((k & 1) ? boxMax.x : boxMin.x, (k & 2) ? boxMax.y : boxMin.y, (k & 4) ? boxMax.z : boxMin.z);
         world.transformPoint(corner);
-        Vector3 away = light.w != 0.0f ? corner - light.xyz() : -light.xyz();
+        out[k] = corner;
+    }
+    if (light.w == 0.0f) {
+        // Every vertex moves by the same vector: the corners' copies bound the prism.
+        Vector3 away = -light.xyz();
         const float length = away.length();
         if (length > 0.0f)
             away = away * (extrusion / length);
-        out[k] = corner;
-        out[k + 8] = corner + away;
+        for (int k = 0; k < 8; ++k)
+            out[k + 8] = out[k] + away;
+        return true;
     }
+    // A point light moves each vertex extrusion further along its own ray,
+    // so the far copies lie in the cone of rays through the box, no further
+    // from the light than the farthest corner plus extrusion: on a curved
+    // cap that bulges past the plane of the corners' own copies. Pushing the
+    // corners' copies out by 1 / cos of the cone's widest angle puts that
+    // cap inside their hull (with the box, what lies between).
+    const Vector3 p = light.xyz();
+    Vector3 rays[8];
+    float farthest = 0.0f;
+    for (int k = 0; k < 8; ++k) {
+        rays[k] = out[k] - p;
+        const float length = rays[k].length();
+        if (!(length > 0.0f))
+            return false;
+        farthest = std::max(farthest, length);
+        rays[k] = rays[k] * (1.0f / length);
+    }
+    float widest = 1.0f;
+    for (int i = 0; i < 8; ++i)
+        for (int j = i + 1; j < 8; ++j)
+            widest = std::min(widest, dot(rays[i], rays[j]));
+    // A light at or next to the box sees it across half its sky or more.
+    if (widest < kMinConeCosine)
+        return false;
+    const float reach = (farthest + extrusion) / widest;
+    for (int k = 0; k < 8; ++k)
+        out[k + 8] = p + rays[k] * reach;
+    return true;
 }
 
 namespace {

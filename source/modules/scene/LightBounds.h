@@ -15,11 +15,14 @@ namespace Vantor {
 // viewProjection, so their convex hull cannot be seen.
 bool outsideView(const Matrix4& viewProjection, const Vector3* points, int count);
 
-// The eight corners of the world box of the mesh box (boxMin, boxMax) under
-// world, and the same corners pushed extrusion units away from light
-// (position with w = 1, direction towards the light with w = 0): sixteen
-// points whose hull holds the mesh's shadow volume.
-void shadowVolumeHull(const Vector3& boxMin, const Vector3& boxMax, const Matrix4& world, const Vector4& light,
+// Sixteen points whose convex hull holds the shadow volume of a mesh in the
+// box (boxMin, boxMax) under world whose vertices are pushed extrusion units
+// away from light (position with w = 1, direction towards the light with
+// w = 0): the world box's eight corners, and eight points beyond them on the
+// rays from the light far enough out to hold every pushed vertex. False,
+// with out unusable, when no such hull is of use: the light is in or right
+// next to the box, which then spans most of its sky.
+bool shadowVolumeHull(const Vector3& boxMin, const Vector3& boxMax, const Matrix4& world, const Vector4& light,
                       float extrusion, Vector3 out[16]);
 
 // The window rectangle (x, y, width, height within viewport) that holds

@@ -2,8 +2,8 @@
 // rendered each frame in a base pass, one additive pass per light inside its
 // stencil shadows, and an ambient pass.
 //
-// The base pass sees the scene's ambient colour as the light model's ambient
-// (GL_LIGHT_MODEL_AMBIENT, state.lightmodel.ambient in programs). Shadow
+// The scene's ambient colour lights the ambient pass (the meshes that are
+// not lit per light); the base pass's programs bring their own. Shadow
 // volumes are drawn with depth clamping where the driver has it, so far caps
 // beyond the far plane still count.
 //

@@ -17,7 +17,6 @@ namespace {
 // The ambient colour every GL light gets for the light passes.
 const float kLightPassAmbient[4] = {-0.5f, -0.5f, -0.5f, 1.0f};
 const float kBlackAmbient[4] = {0.0f, 0.0f, 0.0f, 1.0f};
-const float kDefaultModelAmbient[4] = {0.2f, 0.2f, 0.2f, 1.0f};
 // Material passes of the base and ambient passes, and of the light passes.
 constexpr int kBasePass = 0;
 constexpr int kLightPass = 1;
@@ -87,14 +86,18 @@ void Scene::updateShadowVolumes(const Light& light, const Vector3& eye, const Ma
                 mesh->updateShadow(eye, shadow);
                 ShadowVolume* volume = mesh->shadowVolume(light.index);
                 // A volume that cannot reach into the view is neither built
-                // nor drawn (skinned meshes keep theirs: their boxes are
-                // only brought up to date when they are drawn).
+                // nor drawn, but its builds are still counted, so that it
+                // comes back with its silhouette refreshed on time (skinned
+                // meshes keep theirs: their boxes are only brought up to date
+                // when they are drawn).
                 if (viewProjection && volume && volume->active && !(mesh->flags & kMeshSkinned)) {
                     Vector3 hull[16];
-                    shadowVolumeHull(mesh->boxMin, mesh->boxMax, mesh->world, light.position, volume->extrusion,
-                                     hull);
-                    if (outsideView(*viewProjection, hull, 16))
+                    if (shadowVolumeHull(mesh->boxMin, mesh->boxMax, mesh->world, light.position, volume->extrusion,
+                                         hull) &&
+                        outsideView(*viewProjection, hull, 16)) {
                         volume->active = false;
+                        volume->countBuild();
+                    }
                 }
             }
         }
@@ -126,11 +129,7 @@ void Scene::renderScene() {
         setUpGLLight(light);
 
     glDisable(GL_LIGHTING);
-    // The base pass programs read the scene's ambient colour as the light
-    // model's; GL's own default comes back afterwards.
-    glLightModelfv(GL_LIGHT_MODEL_AMBIENT, ambient);
     renderModels(kRenderPerLight, kNoLight, kBasePass);
-    glLightModelfv(GL_LIGHT_MODEL_AMBIENT, kDefaultModelAmbient);
 
     const Vector3 eye = eyePosition();
     params->vectors.setValue("eyePosition", Vector4(eye, 1.0f));

@@ -9,6 +9,8 @@
 #include "modules/scene/Scene.h"
 #include "modules/xml/XMLFile.h"
 
+#include "TestMath.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -290,5 +292,55 @@ TEST(LightBounds, AVolumeIsOutsideTheViewOnlyWhenItsWholeHullIs) {
         Vector3 hull[16];
         shadowVolumeHull(row.boxMin, row.boxMax, world, row.light, row.extrusion, hull);
         EXPECT_EQ(outsideView(view, hull, 16), row.outside) << row.boxMin.x << " " << row.light.z;
+    }
+}
+
+namespace {
+
+// The orthographic view of the world box lo..hi.
+Matrix4 boxView(const Vector3& lo, const Vector3& hi) {
+    Matrix4 m;
+    m.m[0] = 2.0f / (hi.x - lo.x);
+    m.m[5] = 2.0f / (hi.y - lo.y);
+    m.m[10] = 2.0f / (hi.z - lo.z);
+    m.m[12] = -(hi.x + lo.x) / (hi.x - lo.x);
+    m.m[13] = -(hi.y + lo.y) / (hi.y - lo.y);
+    m.m[14] = -(hi.z + lo.z) / (hi.z - lo.z);
+    return m;
+}
+
+} // namespace
+
+TEST(LightBounds, AVolumeSeenOnlyByItsFarPartIsInView) {
+    const Matrix4 world = Matrix4::translation(0.0f, 0.0f, 0.0f);
+    // A box 1000 units from the light, its shadow thrown 10000 units on: the
+    // middle of its far face lands at x 11100, past the corners' own copies
+    // (x 11079 at most). A view of just that far end sees the volume.
+    const Vector3 boxMin(1000, -50, -50), boxMax(1100, 50, 50);
+    const Vector4 light(0, 0, 0, 1);
+    Vector3 hull[16];
+    ASSERT_TRUE(shadowVolumeHull(boxMin, boxMax, world, light, 10000, hull));
+    EXPECT_FALSE(outsideView(boxView(Vector3(11085, -10, -10), Vector3(11200, 10, 10)), hull, 16));
+    // Beyond everything the volume can reach, it is out of view.
+    EXPECT_TRUE(outsideView(boxView(Vector3(11300, -100, -100), Vector3(12000, 100, 100)), hull, 16));
+    // A light inside the box bounds nothing.
+    EXPECT_FALSE(shadowVolumeHull(boxMin, boxMax, world, Vector4(1050, 0, 0, 1), 10000, hull));
+
+    // Any pushed vertex of any box, seen alone, keeps the volume in view.
+    test::Rng rng(7);
+    for (int i = 0; i < 2000; ++i) {
+        const Vector3 lo(rng.uniform(-3000, 3000), rng.uniform(0, 200), rng.uniform(-3000, 3000));
+        const Vector3 hi = lo + Vector3(rng.uniform(20, 600), rng.uniform(20, 2500), rng.uniform(20, 600));
+        const Vector4 p(rng.uniform(-4000, 4000), rng.uniform(0, 1500), rng.uniform(-4000, 4000), 1);
+        const float extrusion = rng.uniform(100, 15000);
+        if (!shadowVolumeHull(lo, hi, world, p, extrusion, hull))
+            continue;
+        const Vector3 v(rng.uniform(lo.x, hi.x), rng.uniform(lo.y, hi.y), rng.uniform(lo.z, hi.z));
+        Vector3 away = v - p.xyz();
+        away.normalize();
+        const Vector3 pushed = v + away * extrusion;
+        const Vector3 margin(1, 1, 1);
+        EXPECT_FALSE(outsideView(boxView(pushed - margin, pushed + margin), hull, 16))
+            << "box " << lo.x << " " << lo.y << " " << lo.z << ", light " << p.x << " " << p.y << " " << p.z;
     }
 }
