@@ -6,6 +6,7 @@
 #include "modules/occlusion/OcclusionCuller.h"
 
 #include <GL/glew.h>
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -158,9 +159,11 @@ void Model::scale(float factor) {
 }
 
 void Model::render(int mode, int light, int pass, bool skipCulling) {
+    // The counts are the files' own, invisible meshes included (a negative
+    // count of a damaged file adds nothing).
     int total = 0;
     for (const Mesh* mesh : meshes)
-        total += int(mesh->triangles.size);
+        total += std::max(0, mesh->triangleCount);
     totalTriangles += total;
 
     ModelInstance* record = instance();
@@ -180,7 +183,7 @@ void Model::render(int mode, int light, int pass, bool skipCulling) {
         mesh->render(mode, light, pass);
         const MeshInstance* meshRecord = mesh->currentInstance();
         if (!meshRecord || !meshRecord->occluded)
-            drawnTriangles += int(mesh->triangles.size);
+            drawnTriangles += std::max(0, mesh->triangleCount);
     }
 }
 

@@ -242,6 +242,22 @@ TEST_F(LoadedSample, ModesChooseWhatIsDrawnAndHowIsStated) {
     }
 }
 
+TEST_F(LoadedSample, PolygonCountersSumTheFilesTriangleCountsInvisibleMeshesIncluded) {
+    V3DContent content = test::makeSampleModel();
+    content.roots[0].children.remove(1);
+    // The invisible bone's record counts three triangles that the file leaves out.
+    Mesh& bone = content.roots[0].children[0];
+    ASSERT_FALSE(bone.visible);
+    bone.triangles.resize(3);
+    Model model;
+    ASSERT_TRUE(load(model, content));
+    model.addInstance();
+    Model::drawnTriangles = Model::totalTriangles = 0;
+    model.render(kRenderPerLight, -1, 0, true);
+    EXPECT_EQ(Model::totalTriangles, 5);
+    EXPECT_EQ(Model::drawnTriangles, 5);
+}
+
 TEST_F(LoadedSample, TheCacheHandsOutIndicesAndPlaysMotions) {
     V3DContent content = test::makeSampleModel();
     Motion eight;
