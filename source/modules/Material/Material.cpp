@@ -8,6 +8,7 @@
 
 #include <GL/glew.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -26,14 +27,22 @@ void unpackColour(uint32_t packed, float* colour) {
         colour[i] = float((packed >> (8 * i)) & 0xFFu) / kColourScale;
 }
 
-// The fixed-function texture units GL offers; units beyond them cannot be
-// enabled, so apply leaves those entries out.
+// The fixed-function texture units GL offers (apply enables those), and the
+// image units programs can read (apply binds the entries past the first up
+// to those, without enabling them: GL has no switch for them).
+int queriedUnits(GLenum limit) {
+    GLint units = 1;
+    glGetIntegerv(limit, &units);
+    return units < 1 ? 1 : int(units);
+}
+
 int textureUnitCount() {
-    static const int count = [] {
-        GLint units = 1;
-        glGetIntegerv(GL_MAX_TEXTURE_UNITS_ARB, &units);
-        return units < 1 ? 1 : int(units);
-    }();
+    static const int count = queriedUnits(GL_MAX_TEXTURE_UNITS_ARB);
+    return count;
+}
+
+int textureImageUnitCount() {
+    static const int count = std::max(textureUnitCount(), queriedUnits(GL_MAX_TEXTURE_IMAGE_UNITS_ARB));
     return count;
 }
 
@@ -130,15 +139,19 @@ void Material::apply(int passIndex) {
 
     bool anyTexture = false;
     const unsigned units = unsigned(textureUnitCount());
-    for (unsigned i = 0; i < textures.size && i < units; ++i) {
+    const unsigned imageUnits = unsigned(textureImageUnitCount());
+    for (unsigned i = 0; i < textures.size && i < imageUnits; ++i) {
         glActiveTextureARB(GL_TEXTURE0_ARB + i);
         if (Texture* texture = textures[i].texture) {
-            glEnable(GL_TEXTURE_2D);
+            if (i < units)
+                glEnable(GL_TEXTURE_2D);
             texture->bind();
             anyTexture = true;
         }
     }
-    if (!anyTexture)
+    // Only a fixed-function unit has texturing to switch off.
+    const unsigned active = std::min(textures.size, imageUnits);
+    if (!anyTexture && (active == 0 || active - 1 < units))
         glDisable(GL_TEXTURE_2D);
 }
 

@@ -222,15 +222,29 @@ TEST_F(MaterialGL, TexturesAreBoundUnitByUnitAndTheLastUnitStaysActive) {
     EXPECT_EQ(integer(GL_ACTIVE_TEXTURE_ARB), GL_TEXTURE1_ARB);
     EXPECT_FALSE(isOn(GL_TEXTURE_2D));
 
-    // More entries than GL has units: the units GL has are used, nothing more.
+    // More entries than GL has fixed-function units: those units are
+    // enabled, and the entries past them are bound for programs to read, up
+    // to the image units GL has.
     const GLint units = integer(GL_MAX_TEXTURE_UNITS_ARB);
+    const GLint imageUnits = integer(GL_MAX_TEXTURE_IMAGE_UNITS_ARB);
     Material& crowded = addMaterial("crowded");
     crowded.textures.resize(unsigned(units) + 4);
     for (MatTex& slot : crowded.textures)
-        slot.texture = first;
+        slot.texture = third;
     crowded.apply(0);
-    EXPECT_EQ(integer(GL_ACTIVE_TEXTURE_ARB), GLint(GL_TEXTURE0_ARB) + units - 1);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    const GLint used = std::min(imageUnits, units + 4);
+    EXPECT_EQ(integer(GL_ACTIVE_TEXTURE_ARB), GLint(GL_TEXTURE0_ARB) + used - 1);
+    for (GLint unit = 0; unit < used; ++unit) {
+        glActiveTextureARB(GLenum(GL_TEXTURE0_ARB + unit));
+        EXPECT_EQ(GLuint(integer(GL_TEXTURE_BINDING_2D)), third->name) << unit;
+        // Past the fixed-function units GL has no switch to read.
+        if (unit < units) {
+            EXPECT_TRUE(isOn(GL_TEXTURE_2D)) << unit;
+        }
+    }
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    resetTextureUnits();
     glDeleteTextures(1, &untouched);
 }
 
