@@ -125,6 +125,22 @@ void loadOptional(const Load& load) {
     }
 }
 
+// Makes a colour map (24 or 32 bits) a map of its first channel; false for
+// an image without pixels.
+bool keepFirstChannel(Image& map) {
+    if (map.channels < 1 || map.width <= 0 || map.height <= 0)
+        return false;
+    if (map.channels == 1)
+        return true;
+    Image first;
+    if (!first.allocate(1, map.width, map.height))
+        return false;
+    for (int i = 0; i < first.size; ++i)
+        first.data[i] = map.data[size_t(i) * size_t(map.channels)];
+    map = first;
+    return true;
+}
+
 // The horizontal forward and left unit vectors of a view matrix.
 void horizontalAxes(const Matrix4& view, Vector3& forward, Vector3& left) {
     forward = Vector3(-view.m[2], 0.0f, -view.m[10]);
@@ -168,7 +184,7 @@ void MainGM::checkCaps() {
 
 void MainGM::init() {
     checkCaps();
-    if (!collisionMap.loadBMP("images\\colmap.bmp") || collisionMap.channels != 1)
+    if (!collisionMap.loadBMP("images\\colmap.bmp") || !keepFirstChannel(collisionMap))
         throw Exception("Collision map not found", initName, sourceFile, lineNoCollisionMap);
 
     XMLFile config;
@@ -240,7 +256,6 @@ void MainGM::readCameras(XMLElement& cameras) {
     orbitCamera.setDistance(orbit.getAttribFloat("radius", 1000.0f));
     orbitCamera.target = Vector3(orbit.getAttribFloat("x", 0.0f), orbit.getAttribFloat("y", 0.0f),
                                  orbit.getAttribFloat("z", 0.0f));
-    targetDistance = orbitCamera.distance;
 
     XMLElement& walk = cameras.getChild("fpsCamera");
     walkCamera.position =

@@ -43,7 +43,10 @@ e2e_shot orbit
 sky=$(xdrive_share orbit.png "$top_band" "$sky_blue" 25%)
 e2e_more_than 0.1 "$sky" || e2e_problem "F1 did not switch to the orbit camera (sky share at the top $sky)"
 e2e_text_mask orbit.png "$help1" orbit-help1.png
-same=$(e2e_new_ink orbit-help1.png walk-help1.png 190x20+10+0)
+# The glyphs' masks thin out over bright parts of the scene: the unchanged
+# start is compared with the walk mask widened by a pixel.
+convert walk-help1.png -morphology Dilate Square:1 walk-help1-wide.png
+same=$(e2e_new_ink orbit-help1.png walk-help1-wide.png 190x20+10+0)
 other=$(e2e_new_ink orbit-help1.png walk-help1.png 100x20+205+0)
 e2e_more_than 0.15 "$same" || e2e_problem "F1: the start of the help text changed (new ink $same)"
 e2e_more_than "$other" 0.3 || e2e_problem "F1: the help text still names the same mode (new ink $other)"

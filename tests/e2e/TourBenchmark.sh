@@ -2,7 +2,8 @@
 # End to end: the unattended benchmark. A bad command line is refused before
 # any window opens (no display is even asked for) with exit code 2, one line
 # on standard error and no file written; a configuration that fails during
-# the run ends with exit code 1 and its message on standard error; and
+# the run ends with exit code 1 and its message on standard error (as does
+# a collision map that cannot be read, while a 24-bit one is read); and
 # `city --benchmark --frames 120` run twice exits 0 both times, prints its
 # summary, writes its results and frame log, and captures the same pixels of
 # the same frame.
@@ -27,6 +28,20 @@ status=0
 [ "$status" = 1 ] || e2e_problem "a bad configuration ended with code $status, not 1"
 grep -q "init.xml is invalid" stderr.txt || e2e_problem "the fatal error is not on standard error: $(cat stderr.txt)"
 [ ! -e out/broken.json ] || e2e_problem "a failed run wrote its results"
+
+# A collision map saved with 24-bit colour reads as its first channel; one
+# that cannot be read stops the start with "Collision map not found".
+cp images/colmap.bmp colmap8.bmp
+convert colmap8.bmp -type TrueColor BMP3:images/colmap.bmp
+status=0
+"$city" --benchmark --frames 2 >stdout.txt 2>stderr.txt || status=$?
+[ "$status" = 0 ] || e2e_problem "a 24-bit collision map ended the run with code $status: $(cat stderr.txt)"
+head -c 20 colmap8.bmp >images/colmap.bmp
+status=0
+"$city" --benchmark --frames 2 >stdout.txt 2>stderr.txt || status=$?
+[ "$status" = 1 ] && grep -q "Collision map not found" stderr.txt ||
+    e2e_problem "a cut collision map ended with code $status and: $(cat stderr.txt)"
+mv colmap8.bmp images/colmap.bmp
 
 for run in 1 2; do
     status=0
