@@ -342,6 +342,13 @@ void MainGM::collideWalk() {
     if (!isBlocked(t.x, t.z)) {
         p.x = std::max(walkMinX, std::min(walkMaxX, p.x));
         p.z = std::max(walkMinZ, std::min(walkMaxZ, p.z));
+        if (walkBlocked) {
+            walkBlocked = false;
+            if (DebugLog* log = App::currentLog()) {
+                log->print("Walk left the wall at (%.1f, %.1f)", p.x, p.z);
+                log->flush();
+            }
+        }
         return;
     }
     TextOverlay::getInstance()->clear();
@@ -384,6 +391,9 @@ void MainGM::collideWalk() {
         moved = true;
     }
     p = moved ? Vector3(best.x, t.y, best.z) : o;
+    if (walkBlocked)
+        return;
+    walkBlocked = true;
     if (DebugLog* log = App::currentLog()) {
         log->print("Walk blocked at (%.1f, %.1f): camera at (%.1f, %.1f)", t.x, t.z, p.x, p.z);
         log->flush();

@@ -53,6 +53,9 @@ public:
     // The render-flag group of each scene model, at the model's index.
     Vantor::ArrayList<ModelGroup> modelGroups;
     bool walkMode = true;
+    // The walker is against a wall: the contact is logged once when it
+    // begins and once when it ends, not in every frame of it.
+    bool walkBlocked = false;
     // When the program started and when its full-screen question was
     // answered; the first drawn frame logs how long start-up took from each.
     std::chrono::steady_clock::time_point startedAt = std::chrono::steady_clock::now();

@@ -106,6 +106,13 @@ TEST_F(WalkCollision, StopsAtBuildingsSlidesAlongThemAndClampsTheRest) {
     const Vector3 blocked = walk(start, {1300, 170, -1500});
     EXPECT_FALSE(mode.isBlocked(blocked.x, blocked.z));
     EXPECT_LE(blocked.x, 950.0f);
+
+    // One contact however many frames push into the wall; a free step ends it.
+    EXPECT_TRUE(mode.walkBlocked);
+    walk(blocked, {1300, 170, -1500});
+    EXPECT_TRUE(mode.walkBlocked);
+    walk(blocked, {blocked.x - 10, 170, -1500});
+    EXPECT_FALSE(mode.walkBlocked);
 }
 
 TEST_F(WalkCollision, AWalkIntoACornerKeepsThePreviousPosition) {
