@@ -74,8 +74,10 @@ void Component::updatePosition() {
         }
         if (centreX)
             x = (areaWidth - width) / 2;
+        // Taller than its area (a menu in a small window), it keeps its top
+        // in view, where its first entries are.
         if (centreY)
-            y = (areaHeight - height) / 2;
+            y = height > areaHeight ? areaHeight - height : (areaHeight - height) / 2;
     }
     absX = originX + x;
     absY = originY + y;

@@ -5,7 +5,8 @@
 // relative to its parent; absX = originX + x and absY = originY + y hold after
 // every position update, where the origin is the parent's position on screen.
 // A centred widget recomputes x (or y) from its parent's size, or from the
-// window's when it has no parent, whenever its position is updated; setSize
+// window's when it has no parent, whenever its position is updated (one
+// taller than that area is placed with its top at the area's top); setSize
 // alone never re-centres. A container places its children again whenever its
 // own position is updated, so children always move with their parent.
 //

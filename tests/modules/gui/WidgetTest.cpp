@@ -131,6 +131,13 @@ TEST_F(Widgets, ChildrenFollowTheirContainerWhereverItMoves) {
     GLWindow::getInstance()->height = 1000;
     menu->updatePosition();
     EXPECT_EQ(button->absY, 200 + 540);
+    // In a window lower than the menu, the menu's top meets the window's.
+    GLWindow::getInstance()->height = 480;
+    menu->updatePosition();
+    EXPECT_EQ(menu->absY, 480 - 600);
+    EXPECT_EQ(button->absY, 480 - 600 + 540);
+    GLWindow::getInstance()->height = 1000;
+    menu->updatePosition();
 
     // Two levels down, origins are screen positions.
     SPtr<Container> inner = new Container;
