@@ -123,6 +123,12 @@ nlohmann::ordered_json resultsJSON(const BenchmarkResults& r) {
         segments.push_back({{"name", s.name}, {"frames", s.frames}, {"fps", rounded(s.fps)},
                             {"median_ms", rounded(s.medianMs)}});
     json["segments"] = segments;
+    if (!r.passMs.empty()) {
+        nlohmann::ordered_json passes = nlohmann::ordered_json::object();
+        for (const auto& pass : r.passMs)
+            passes[pass.first] = rounded(pass.second);
+        json["pass_ms"] = passes;
+    }
     return json;
 }
 
@@ -144,6 +150,12 @@ std::string summaryText(const BenchmarkResults& r) {
     for (const SegmentResult& s : r.segments)
         text += format("  %-12s %5d frames %8.2f FPS   median %.2f ms\n", s.name.c_str(), s.frames, s.fps,
                        s.medianMs);
+    if (!r.passMs.empty()) {
+        text += "passes, ms per frame (each finished before the next, so the figures above are slower):";
+        for (const auto& pass : r.passMs)
+            text += format(" %s %.2f,", pass.first.c_str(), pass.second);
+        text.back() = '\n';
+    }
     return text;
 }
 

@@ -52,6 +52,9 @@ struct BenchmarkResults {
     double cpuMsPerFrame = 0.0;
     double trianglesPerFrame = 0.0;
     std::vector<SegmentResult> segments;
+    // With pass times asked for: each pass of the scene and its mean
+    // milliseconds per timed frame, in the order the passes run.
+    std::vector<std::pair<std::string, double>> passMs;
 };
 
 // The median (of the two middle values for an even count) and the other

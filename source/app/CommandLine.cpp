@@ -87,6 +87,8 @@ ParsedCommandLine parseCommandLine(int argc, const char* const* argv) {
     cli.add_flag("--fullscreen", o.fullscreen, "Run full screen (the interactive program asks no question then)");
     cli.add_flag("--offscreen", o.offscreen, "With --benchmark: draw without a window system (EGL), into a "
                                              "framebuffer object of the size asked");
+    cli.add_flag("--pass-times", o.passTimes, "With --benchmark: finish each pass of the scene before the next and "
+                                              "report the milliseconds of each (slows the run: its FPS do not compare)");
     cli.add_option("--samples", samples, "Multisampled drawing with N samples: 0, 2, 4, 8 or 16 (default 0)")
         ->type_name("N");
     cli.add_option("--frames", frames, "Draw the tour in N frames spread evenly over its length (default: 60 per "
@@ -141,6 +143,7 @@ ParsedCommandLine parseCommandLine(int argc, const char* const* argv) {
             return parsed;
     if (!o.benchmark) {
         const char* needsBenchmark = o.offscreen           ? "--offscreen"
+                                     : o.passTimes         ? "--pass-times"
                                      : !frames.empty()     ? "--frames"
                                      : !o.results.empty()  ? "--results"
                                      : !o.frameLog.empty() ? "--frame-log"

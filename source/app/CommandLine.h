@@ -31,6 +31,7 @@ struct CommandLine {
     int width = 1024, height = 768;
     bool fullscreen = false;
     bool offscreen = false;
+    bool passTimes = false;
     int samples = 0; // 0, 2, 4, 8 or 16
     int frames = 0; // 0: defaultFramesPerSecond over the whole tour
     std::string results;

@@ -10,6 +10,7 @@
 #include "Core/platform/Window.h"
 #include "modules/model/Model.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -50,6 +51,8 @@ void TourBenchmark::start() {
     frameDelta = 0.0;
     scene.tour = &tour;
     scene.tourTime = 0.0;
+    if (options.passTimes)
+        scene.scene.passObserver = this;
     App::getInstance()->frameListener = this;
 }
 
@@ -100,6 +103,25 @@ void TourBenchmark::capture(const std::string& file) {
         captureError = error;
     captureSeconds += ticksToSeconds(platform::queryPerformanceCounter() - before);
     captureCpu += platform::processCpuSeconds() - cpuBefore;
+}
+
+void TourBenchmark::passEnded(const char* pass, int light) {
+    if (timedFrame() < 0)
+        return;
+    glFinish();
+    const std::int64_t now = platform::queryPerformanceCounter();
+    const std::int64_t since = now - passTick;
+    passTick = now;
+    if (std::string(pass) == "start")
+        return;
+    const std::string name = light >= 0 ? std::string(pass) + " " + std::to_string(light) : std::string(pass);
+    auto known = std::find_if(passSeconds.begin(), passSeconds.end(),
+                              [&name](const std::pair<std::string, double>& p) { return p.first == name; });
+    if (known == passSeconds.end()) {
+        passSeconds.emplace_back(name, 0.0);
+        known = passSeconds.end() - 1;
+    }
+    known->second += ticksToSeconds(since);
 }
 
 void TourBenchmark::paceGPU() {
@@ -168,7 +190,9 @@ int TourBenchmark::report(int appExitCode) {
                      int(samples.size()), options.frames);
         return App::exitFailure;
     }
-    const BenchmarkResults results = summarise(info, segmentNames, samples, seconds);
+    BenchmarkResults results = summarise(info, segmentNames, samples, seconds);
+    for (const auto& pass : passSeconds)
+        results.passMs.emplace_back(pass.first, pass.second * 1000.0 / double(samples.size()));
     std::fputs(summaryText(results).c_str(), stdout);
     int code = 0;
     auto failed = [&code](const char* what) {

@@ -15,6 +15,7 @@
 #include "Tour.h"
 
 #include "Core/WinAppFramework/App.h"
+#include "modules/scene/Scene.h"
 
 #include <GL/glew.h>
 
@@ -25,7 +26,7 @@
 
 class MainGM;
 
-class TourBenchmark : public Vantor::FrameListener {
+class TourBenchmark : public Vantor::FrameListener, public Vantor::PassObserver {
 public:
     static constexpr int warmupFrames = 4;
     static constexpr int maxFramesAhead = 2;
@@ -40,6 +41,8 @@ public:
     void start();
     void frameDrawn() override;
     void frameSwapped() override;
+    // With --pass-times: finishes each pass and adds its time to its total.
+    void passEnded(const char* pass, int light) override;
 
     // After the run: prints the summary and writes the files asked for.
     // Returns the program's exit code given the App's own.
@@ -68,6 +71,10 @@ private:
     double seconds = 0.0;
     long frameTriangles = 0;
     std::string captureError;
+    // Pass names ("base", "light 0", ...) with their total seconds over the
+    // timed frames, in the order they first ran, and the tick of the last end.
+    std::vector<std::pair<std::string, double>> passSeconds;
+    std::int64_t passTick = 0;
 
     int timedFrame() const { return loopFrame - warmupFrames; }
     double tourTimeOf(int frame) const { return frame < 0 ? 0.0 : frame * step; }

@@ -88,6 +88,7 @@ TEST(CommandLineTest, BadCommandLinesAreRefusedWithExitCode2) {
         {{"--benchmark", "--samples", "32"}, "--samples"},
         {{"--benchmark", "--samples", "-4"}, "--samples"},
         {{"--offscreen"}, "--offscreen needs --benchmark"},
+        {{"--pass-times"}, "--pass-times needs --benchmark"},
     };
     for (const auto& c : cases) {
         ParsedCommandLine p = parse(c.words);
@@ -249,6 +250,15 @@ TEST(BenchmarkResultsTest, JSONHoldsConsistentFiguresAndTheLogOneLinePerFrame) {
     EXPECT_EQ(log.rfind("frame,segment,frame_ms,cpu_ms\n0,street,20.000,30.000\n", 0), 0u);
     EXPECT_NE(log.find("\n299,park,"), std::string::npos);
     EXPECT_NE(summaryText(results).find("score: 40.00 FPS (300 frames in 7.50 s)"), std::string::npos);
+    EXPECT_FALSE(json.contains("pass_ms")) << "only when pass times were asked for";
+
+    BenchmarkResults timed = results;
+    timed.passMs = {{"base", 9.25}, {"volumes 0", 5.5}, {"light 0", 8.0}};
+    const nlohmann::ordered_json passes = resultsJSON(timed)["pass_ms"];
+    ASSERT_EQ(passes.size(), 3u);
+    EXPECT_EQ(passes.begin().key(), "base");
+    EXPECT_DOUBLE_EQ(passes["light 0"].get<double>(), 8.0);
+    EXPECT_NE(summaryText(timed).find(" base 9.25, volumes 0 5.50, light 0 8.00\n"), std::string::npos);
 }
 
 } // namespace

@@ -51,6 +51,14 @@ for run in 1 2; do
     [ "$status" = 0 ] || e2e_fail "run $run ended with code $status"
 done
 
+# Pass times: each pass of the scene finished and timed.
+status=0
+"$city" --benchmark --frames 10 --pass-times --results out/passes.json >out/passes.txt 2>&1 || status=$?
+[ "$status" = 0 ] || e2e_problem "the run with --pass-times ended with code $status: $(cat out/passes.txt)"
+for pass in base "volumes 0" "light 0" "light 2" ambient; do
+    grep -q "^    \"$pass\": [0-9.]*,\?$" out/passes.json || e2e_problem "no time of the pass \"$pass\" in the results"
+done
+
 grep -q "^score: [0-9.]* FPS (120 frames in [0-9.]* s), 1% low [0-9.]* FPS$" out/summary1.txt ||
     e2e_problem "the summary has no score line"
 for segment in street landmark rooftops centre park; do

@@ -25,6 +25,17 @@ namespace Vantor {
 class Light;
 class XMLElement;
 
+// Told where renderScene's passes end, for measuring them: "start" once the
+// animations have advanced and the lights are set up, then "base", for each
+// light "volumes" (updated, rebuilt and drawn; lights that cast no shadows
+// have none) and "light" (its lit pass), and "ambient"; light is the light's
+// index, -1 for the others.
+class PassObserver {
+public:
+    virtual ~PassObserver() = default;
+    virtual void passEnded(const char* pass, int light) = 0;
+};
+
 class Scene {
 public:
     ArrayList<ModelRef> models;
@@ -35,6 +46,8 @@ public:
     ArrayList<bool> modelHidden;
     float ambient[4] = {1.0f, 1.0f, 1.0f, 1.0f};
     Matrix4 eyeModelview;
+    // Not owned; null when nobody measures the passes.
+    PassObserver* passObserver = nullptr;
 
     // Reads "ambient", every "light" (into the light list) and every "model"
     // (loaded into the model cache; files that do not load are left out).
@@ -58,6 +71,9 @@ public:
     void renderModels(int mode, int light, int pass);
     // Draws the volumes of every mesh for light into the stencil buffer.
     void drawShadowVolumes(const Light& light, bool capped);
+
+private:
+    void passEnded(const char* pass, int light);
 };
 
 } // namespace Vantor

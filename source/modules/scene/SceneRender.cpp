@@ -116,6 +116,11 @@ void Scene::drawShadowVolumes(const Light& light, bool capped) {
                 mesh->drawShadow(shadow, capped);
 }
 
+void Scene::passEnded(const char* pass, int light) {
+    if (passObserver)
+        passObserver->passEnded(pass, light);
+}
+
 void Scene::renderScene() {
     ParamDatabase* params = ParamDatabase::getInstance();
     glGetFloatv(GL_MODELVIEW_MATRIX, eyeModelview.m);
@@ -128,8 +133,10 @@ void Scene::renderScene() {
     for (const Light& light : sceneLights)
         setUpGLLight(light);
 
+    passEnded("start", kNoLight);
     glDisable(GL_LIGHTING);
     renderModels(kRenderPerLight, kNoLight, kBasePass);
+    passEnded("base", kNoLight);
 
     const Vector3 eye = eyePosition();
     params->vectors.setValue("eyePosition", Vector4(eye, 1.0f));
@@ -162,6 +169,7 @@ void Scene::renderScene() {
             glEnable(GL_BLEND);
             glBlendFunc(GL_ONE, GL_ONE);
             renderModels(kRenderPerLight, light.index, kLightPass);
+            passEnded("light", light.index);
             glDisable(GL_BLEND);
             glDisable(GL_SCISSOR_TEST);
             continue;
@@ -195,6 +203,7 @@ void Scene::renderScene() {
         glCullFace(GL_FRONT);
         glStencilOp(GL_KEEP, GL_KEEP, GL_DECR);
         drawShadowVolumes(light, false);
+        passEnded("volumes", light.index);
 
         glCullFace(GL_BACK);
         if (GLEW_ARB_depth_clamp)
@@ -207,6 +216,7 @@ void Scene::renderScene() {
         glEnable(GL_BLEND);
         glBlendFunc(GL_ONE, GL_ONE);
         renderModels(kRenderPerLight, light.index, kLightPass);
+        passEnded("light", light.index);
         glDisable(GL_BLEND);
         glDisable(GL_STENCIL_TEST);
         // Every shadowed light leaves a clear stencil buffer for the next one.
@@ -221,6 +231,7 @@ void Scene::renderScene() {
     renderModels(kRenderAmbient, kNoLight, kBasePass);
     glLightfv(GL_LIGHT0, GL_AMBIENT, kBlackAmbient);
     glPopAttrib();
+    passEnded("ambient", kNoLight);
     // Some drivers leave the lights on after the pop; nothing after the scene
     // is to be lit by them.
     for (const Light& light : sceneLights)
