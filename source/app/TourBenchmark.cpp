@@ -7,13 +7,13 @@
 #include "Core/WinAppFramework/Globals.h"
 #include "Core/WinAppFramework/Time.h"
 #include "Core/platform/Clock.h"
+#include "Core/platform/File.h"
 #include "Core/platform/Window.h"
 #include "modules/model/Model.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 
 using namespace Vantor;
 
@@ -27,10 +27,11 @@ const char* glString(GLenum name) {
 }
 
 bool writeText(const std::string& path, const std::string& text) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << text;
-    file.close();
-    return bool(file);
+    FILE* file = platform::openFile(path.c_str(), "wb");
+    if (!file)
+        return false;
+    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    return std::fclose(file) == 0 && written;
 }
 
 } // namespace
