@@ -137,29 +137,19 @@ Window* createWindow(const WindowDescription& description) {
     // Frames are drawn back to back; the benchmark measures the frame rate.
     SDL_GL_SetSwapInterval(0);
 
-    if (offscreenMode) {
-        OffscreenTarget target;
-        if (!allocateOffscreenTarget(target, std::max(1, description.width), std::max(1, description.height),
-                                     description.samples, error)) {
-            SDL_GL_DeleteContext(context);
-            SDL_DestroyWindow(sdl);
-            return nullptr;
-        }
-        Window* window = new Window;
-        window->sdl = sdl;
-        window->context = context;
-        window->offscreen = true;
-        window->target = target;
-        SDL_SetWindowData(sdl, windowDataKey, window);
-        windows.push_back(window);
-        if (!description.hidden)
-            showWindow(window);
-        return window;
+    OffscreenTarget target;
+    if (offscreenMode && !allocateOffscreenTarget(target, std::max(1, description.width),
+                                                  std::max(1, description.height), description.samples, error)) {
+        SDL_GL_DeleteContext(context);
+        SDL_DestroyWindow(sdl);
+        return nullptr;
     }
 
     Window* window = new Window;
     window->sdl = sdl;
     window->context = context;
+    window->offscreen = offscreenMode;
+    window->target = target;
     window->fullscreenStyle = description.fullscreen;
     SDL_SetWindowData(sdl, windowDataKey, window);
     windows.push_back(window);
