@@ -3,8 +3,8 @@
 // Writes the city into the program's data folder DATA_DIR: the
 // configuration file "config files/init.xml", the benchmark's camera tour
 // "config files/tour.xml", the models under "models/"
-// (the tall and the low buildings, the ground, every car, pedestrian and
-// bird), the collision map "images/colmap.bmp", the ground texture
+// (the tall and the low buildings, the outskirts, the ground, every car,
+// pedestrian and bird), the collision map "images/colmap.bmp", the ground texture
 // "images/ground.bmp" and the cursor "images/cursor.bmp". The plan lives in
 // tools/city; the output depends only on it, so every run writes the same
 // bytes.
@@ -14,6 +14,7 @@
 #include "city/CityLayout.h"
 #include "city/CityModels.h"
 #include "city/CityMovers.h"
+#include "city/CityOutskirts.h"
 #include "city/CityTour.h"
 
 #include <cstdio>
@@ -64,13 +65,15 @@ int main(int argc, char** argv) {
     const std::vector<Building> buildings = layoutCity();
 
     // The scene draws its models in this order, so the big occluders come
-    // first: the tall buildings, then the low ones, then what they may hide.
+    // first: the tall buildings, then the low ones, then what they may hide
+    // (the outskirts, drawn only in the ambient pass, after all of them).
     std::vector<Building> tall, low;
     for (const Building& b : buildings)
         (isTall(b) ? tall : low).push_back(b);
     std::vector<MoverModel> files;
     files.push_back({"models\\buildings\\tall.v3d", buildingsModel(tall)});
     files.push_back({"models\\buildings\\low.v3d", buildingsModel(low)});
+    files.push_back({"models\\buildings\\outskirts.v3d", outskirtsModel(layoutOutskirts())});
     files.push_back({"models\\ground.v3d", groundModel()});
     auto append = [&files](std::vector<MoverModel> group) {
         for (MoverModel& model : group)
@@ -90,10 +93,14 @@ int main(int argc, char** argv) {
         SceneModel model;
         model.path = file.path;
         const bool moving = file.content.motions.size > 0;
+        bool perLight = false;
+        for (const Vantor::Mesh& root : file.content.roots)
+            perLight = perLight || (root.flags & Vantor::kMeshLitPerLight) != 0;
         for (const Vantor::Material& material : file.content.materials) {
             SceneMaterial entry;
             entry.name = material.name.c_str();
             entry.lit = moving                           ? LitPass::moving
+                        : !perLight                      ? LitPass::none
                         : material.textures.size > 1 ? LitPass::normalMapped
                                                          : LitPass::textured;
             model.materials.push_back(entry);

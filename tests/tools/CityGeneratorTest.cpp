@@ -6,6 +6,7 @@
 // writes the same bytes.
 #include "city/CityLayout.h"
 #include "city/CityModels.h"
+#include "city/CityOutskirts.h"
 
 #include "Core/textures/Image.h"
 #include "Core/textures/TextureManager.h"
@@ -35,6 +36,7 @@ const char* const cityFiles[] = {"config files/init.xml",
                                  "models/ground.v3d",
                                  "models/buildings/tall.v3d",
                                  "models/buildings/low.v3d",
+                                 "models/buildings/outskirts.v3d",
                                  "models/cars/car00.v3d",
                                  "models/pedestrians/pedestrian00.v3d",
                                  "models/birds/bird00.v3d",
@@ -236,11 +238,33 @@ TEST_F(CityData, ModelsParseWithClosedOutwardShadowMeshesWhereThePlanPutsThem) {
             EXPECT_EQ(texture.width & (texture.width - 1), 0);
         }
 
+        const bool outskirts = path == "models\\buildings\\outskirts.v3d";
         for (const Mesh* mesh : model.meshes) {
             SCOPED_TRACE(mesh->name.c_str());
             if (!mesh->visible)
                 continue;
             EXPECT_TRUE(mesh->flags & kMeshHasTexCoords);
+            if (outskirts) {
+                // Scenery outside the map: no shadow volumes, no light
+                // passes, faces wound counter-clockwise about their normals,
+                // every vertex off the map's square and inside its box.
+                EXPECT_EQ(mesh->flags, city::kOutskirtMeshFlags);
+                for (const Triangle& t : mesh->triangles) {
+                    const Vector3& a = mesh->vertices[unsigned(t.v[0])].position;
+                    const Vector3& b = mesh->vertices[unsigned(t.v[1])].position;
+                    const Vector3& c = mesh->vertices[unsigned(t.v[2])].position;
+                    ASSERT_GT(dot(cross(b - a, c - a), t.normal), 0.0f);
+                }
+                for (const Vertex& v : mesh->vertices) {
+                    const Vector3 p = v.position + mesh->bindKey.translation;
+                    ASSERT_TRUE(p.x <= 0 || p.x >= city::kMapSize || p.z >= 0 || p.z <= -city::kMapSize)
+                        << p.x << ", " << p.z;
+                    ASSERT_TRUE(v.position.x >= mesh->boxMin.x && v.position.x <= mesh->boxMax.x &&
+                                v.position.y >= mesh->boxMin.y && v.position.y <= mesh->boxMax.y &&
+                                v.position.z >= mesh->boxMin.z && v.position.z <= mesh->boxMax.z);
+                }
+                continue;
+            }
             EXPECT_TRUE(mesh->flags & kMeshLitPerLight);
             ASSERT_GE(mesh->materialIndex, 0);
             ASSERT_LT(unsigned(mesh->materialIndex), content.materials.size);
@@ -306,7 +330,8 @@ TEST_F(CityData, ModelsParseWithClosedOutwardShadowMeshesWhereThePlanPutsThem) {
     EXPECT_LE(materialCount, unsigned(kMaxMaterials));
     EXPECT_LE(textureCount, unsigned(textureTableSize));
 
-    // Every material gets the base pass 0 and a light pass 1, whose shaders exist.
+    // Every material gets the base pass 0 and a light pass 1, whose shaders
+    // exist; the outskirts' only the base pass, drawn in the ambient pass.
     std::set<std::string> shaders;
     for (const XMLElement& shader : at(config, "materialProperties/shaders")->getChildren())
         shaders.insert(attrib(shader, "name"));
@@ -314,6 +339,11 @@ TEST_F(CityData, ModelsParseWithClosedOutwardShadowMeshesWhereThePlanPutsThem) {
         if (!materials.erase(attrib(material, "name")))
             continue;
         const ArrayList<XMLElement>& passes = material.getChildren();
+        if (attrib(material, "name") == city::kOutskirtMaterialName) {
+            ASSERT_EQ(passes.size, 1u);
+            EXPECT_EQ(attrib(passes[0], "id") + ":" + attrib(passes[0], "shader"), "0:base");
+            continue;
+        }
         ASSERT_EQ(passes.size, 2u) << attrib(material, "name");
         EXPECT_EQ(attrib(passes[0], "id") + ":" + attrib(passes[0], "shader"), "0:base");
         EXPECT_EQ(attrib(passes[1], "id"), "1");
@@ -377,6 +407,38 @@ TEST_F(CityData, CollisionMapBlocksTheBuildingsAndFreesTheStreets) {
     EXPECT_NEAR(walk.getAttribFloat("y", 0), city::kPersonHeight, 10.0f);
     // The park in the middle of the map stays open.
     EXPECT_FALSE(blocked(map, city::kMapSize / 2, -city::kMapSize / 2));
+}
+
+TEST(CityOutskirts, BuildingsStandApartInTheLotsOfEveryRingOutsideTheMap) {
+    const std::vector<city::OutskirtBuilding> plan = city::layoutOutskirts();
+    ASSERT_GT(plan.size(), 1000u);
+    std::set<int> rings;
+    for (size_t i = 0; i < plan.size(); ++i) {
+        const city::OutskirtBuilding& b = plan[i];
+        SCOPED_TRACE(testing::Message() << "building " << i << " in block " << b.blockX << ", " << b.blockZ);
+        const int ring = city::outskirtRing(b.blockX, b.blockZ);
+        ASSERT_GE(ring, 1);
+        ASSERT_LE(ring, city::kOutskirtRings);
+        rings.insert(ring);
+        // Inside its block's lot, clear of the streets.
+        const float lotWest = float(b.blockX) * city::kBlockPeriod + city::kLotEdge;
+        const float lotNorth = -(float(b.blockZ) * city::kBlockPeriod + city::kLotEdge) - city::kLotSize;
+        ASSERT_GE(b.x - b.width / 2, lotWest - 1e-3f);
+        ASSERT_LE(b.x + b.width / 2, lotWest + city::kLotSize + 1e-3f);
+        ASSERT_GE(b.z - b.depth / 2, lotNorth - 1e-3f);
+        ASSERT_LE(b.z + b.depth / 2, lotNorth + city::kLotSize + 1e-3f);
+        ASSERT_GE(b.floors, 1);
+        ASSERT_GE(b.style, 0);
+        ASSERT_LT(b.style, city::kOutskirtStyles);
+        // A block's buildings follow each other in the plan.
+        for (size_t j = i + 1; j < plan.size() && plan[j].blockZ == b.blockZ && plan[j].blockX == b.blockX; ++j) {
+            const city::OutskirtBuilding& o = plan[j];
+            const bool apart = std::fabs(b.x - o.x) >= (b.width + o.width) / 2 - 1e-3f ||
+                               std::fabs(b.z - o.z) >= (b.depth + o.depth) / 2 - 1e-3f;
+            ASSERT_TRUE(apart) << "overlaps building " << j;
+        }
+    }
+    EXPECT_EQ(rings.size(), size_t(city::kOutskirtRings)) << "buildings in every ring";
 }
 
 TEST(CityGenerator, WritesTheSameBytesAgain) {

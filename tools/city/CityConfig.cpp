@@ -162,7 +162,8 @@ std::string initXML(const std::vector<SceneModel>& models) {
         for (const SceneMaterial& material : model.materials) {
             line(3, "<material name=\"" + material.name + "\">");
             line(4, "<pass id=\"0\" shader=\"base\"/>");
-            line(4, "<pass id=\"1\" shader=\"" + std::string(litShaderName(material.lit)) + "\"/>");
+            if (material.lit != LitPass::none)
+                line(4, "<pass id=\"1\" shader=\"" + std::string(litShaderName(material.lit)) + "\"/>");
             line(3, "</material>");
         }
     line(2, "</materials>");

@@ -18,9 +18,10 @@ constexpr const char* kCursorPath = "images\\cursor.bmp";
 // The shader entries of the description, by the look of the surface: the
 // light pass of textured static surfaces (assembly programs), of
 // normal-mapped facades (assembly programs reading the loader's tangents),
-// and of textured moving meshes (GLSL, lit in the mesh's own space). Every
-// material's pass 0 is the base pass ("base").
-enum class LitPass { textured, normalMapped, moving };
+// and of textured moving meshes (GLSL, lit in the mesh's own space); none
+// for meshes the light passes leave out (drawn once, in the ambient pass,
+// through their pass 0). Every material's pass 0 is the base pass ("base").
+enum class LitPass { textured, normalMapped, moving, none };
 
 struct SceneMaterial {
     std::string name;
