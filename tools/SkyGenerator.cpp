@@ -2,10 +2,11 @@
 //
 // Writes the six sky box faces, PATTERN with its "*" replaced by 0 to 5: 24-bit
 // BMPs of faceSize x faceSize pixels. Every pixel is a function of the world
-// direction through its centre only: a sky gradient from the horizon haze (the
-// scene's fog colour, so distant buildings melt into it) to a deep blue
-// zenith, a darker haze below the horizon, and clouds of 3D gradient noise
-// evaluated on the direction. Faces meeting at an edge therefore agree there.
+// direction through its centre only: a dusk sky, from the afterglow on the
+// horizon where the sun has set and the violet haze opposite up to an indigo
+// zenith, a dark haze below the horizon, and clouds of 3D gradient noise
+// evaluated on the direction, lit from below on the sunset's side. Faces
+// meeting at an edge therefore agree there.
 //
 // Face f is the square the engine's sky box draws after rotating by its face
 // rotation: texel (u, v) of face f lies in the direction R_f (1 - 2u, 2v - 1, -1),
@@ -110,31 +111,55 @@ double smoothstep(double edge0, double edge1, double x) {
     return t * t * (3 - 2 * t);
 }
 
-const Vec horizonHaze{0.80, 0.80, 0.83};
-const Vec zenithBlue{0.20, 0.40, 0.80};
-const Vec groundHaze{0.40, 0.40, 0.38};
-const Vec cloudWhite{0.98, 0.98, 0.99};
-constexpr double skyFalloff = 4.0;
-constexpr double groundFalloff = 6.0;
+// Dusk: the sun has just set in the north-north-west (x grows east, z south),
+// ahead and to the left of the walking camera's street.
+// Its afterglow warms the horizon below it and fades round to the violet
+// haze opposite; the sky deepens to indigo overhead; the clouds' undersides
+// catch the glow on the sun's side and are dark slate elsewhere. Below the
+// horizon lies the dark haze of the city's far reaches.
+const Vec sunDirection{-0.342, 0.0, -0.940};
+const Vec glowHorizon{1.00, 0.56, 0.26};
+const Vec farHorizon{0.36, 0.30, 0.44};
+const Vec midSky{0.22, 0.26, 0.50};
+const Vec zenithIndigo{0.05, 0.07, 0.22};
+const Vec sunGlow{1.00, 0.86, 0.56};
+const Vec groundHaze{0.10, 0.09, 0.105};
+const Vec cloudLit{0.98, 0.58, 0.46};
+const Vec cloudDark{0.17, 0.16, 0.25};
+constexpr double horizonFalloff = 9.0;
+constexpr double skyFalloff = 2.2;
+constexpr double groundFalloff = 30.0;
+constexpr double sunGlowWidth = 0.06;
 constexpr double cloudScale = 2.2;
 constexpr double cloudFlatness = 0.3;
 constexpr int cloudOctaves = 6;
-constexpr double cloudThreshold = 0.02;
+constexpr double cloudThreshold = 0.06;
 constexpr double cloudGain = 2.4;
-constexpr double cloudOpacity = 0.92;
+constexpr double cloudOpacity = 0.85;
 constexpr double cloudFadeHeight = 0.15;
 
 // The sky's colour, each channel in [0, 1], in the unit direction d.
 Vec skyColour(const Noise& noise, const Vec& d) {
     const double e = d.y;
+    // How far round towards the sunset the direction looks: 1 under it, 0
+    // opposite.
+    const double flat = std::sqrt(d.x * d.x + d.z * d.z);
+    const double facing =
+        flat > 1e-9 ? 0.5 + 0.5 * (d.x * sunDirection.x + d.z * sunDirection.z) / flat : 0.5;
+    const Vec horizon = mix(farHorizon, glowHorizon, facing * facing * facing);
     if (e < 0)
-        return mix(horizonHaze, groundHaze, 1 - std::exp(groundFalloff * e));
-    const Vec sky = mix(horizonHaze, zenithBlue, 1 - std::exp(-skyFalloff * e));
+        return mix(horizon, groundHaze, 1 - std::exp(groundFalloff * e));
+    const Vec low = mix(horizon, midSky, 1 - std::exp(-horizonFalloff * e));
+    Vec sky = mix(low, zenithIndigo, 1 - std::exp(-skyFalloff * e));
+    // The glow right over where the sun went down.
+    const double glow = std::pow(facing, 24.0) * std::exp(-e / sunGlowWidth);
+    sky = mix(sky, sunGlow, std::clamp(glow, 0.0, 1.0));
     // Clouds shrink towards the horizon as a cloud layer seen in perspective would.
     const Vec p = d * (cloudScale / (e + cloudFlatness));
     const double density = std::clamp((noise.fractal(p, cloudOctaves) - cloudThreshold) * cloudGain, 0.0, 1.0) *
                            smoothstep(0.0, cloudFadeHeight, e);
-    const Vec cloud = cloudWhite * (1 - 0.22 * density * density);
+    const double lit = std::pow(facing, 3.0) * std::exp(-2.5 * e);
+    const Vec cloud = mix(cloudDark, cloudLit, std::clamp(lit, 0.0, 1.0)) * (1 - 0.25 * density * density);
     return mix(sky, cloud, density * cloudOpacity);
 }
 

@@ -6,7 +6,7 @@
 # the meshes that are not lit per light, in the ambient pass). A texture's alpha tells its glow: 1 - alpha, so lit windows
 # shine on their own and textures without alpha (alpha 1) do not glow. The
 # sum is held at 1: a glowing texel shows its own colour, never brighter.
-PARAM ambient = { 0.44, 0.44, 0.48, 1.0 };
+PARAM ambient = { 0.26, 0.25, 0.36, 1.0 };
 PARAM one = { 1.0, 1.0, 1.0, 1.0 };
 TEMP texel, colour, light;
 TEX texel, fragment.texcoord[0], texture[0], 2D;

@@ -214,12 +214,14 @@ TEST_F(CityGL, FromAboveEveryBuildingStandsAtItsHeightOnStreetsAndGrass) {
                 EXPECT_LE(p.g, std::max(p.r, p.b) + 4) << p;
             EXPECT_NEAR(heightAt(onLine, -mid), 0.0f, kHeightTolerance);
         }
-    // Much of the park is green (paths, pond and the lamp's orange light take the rest).
+    // Much of the park is grass (paths, pond and the lamp's orange light take
+    // the rest): under the warm lights of the evening its red comes up to
+    // its green, but green stays well above blue, unlike on grey stone.
     int green = 0, samples = 0;
     for (float dz = 200; dz <= 600; dz += 40)
         for (float dx = 200; dx <= 600; dx += 40) {
             const RGBA p = colourAt(city::kParkBlockX * city::kBlockPeriod + dx, -(city::kParkBlockZ * city::kBlockPeriod + dz));
-            green += p.g > p.r + 10 && p.g > p.b + 10;
+            green += p.g >= p.r && p.g > p.b + 40;
             ++samples;
         }
     EXPECT_GT(green, samples / 3) << green << " of " << samples;

@@ -201,17 +201,31 @@ TEST_F(SkyImages, AreSixSquare24BitBMPs) {
         expectHeader(readFile(skyFace(face)), skyFaceSize, skyFaceSize, 24);
 }
 
-TEST_F(SkyImages, BlueOverheadFogColourAtTheHorizonGreyBelow) {
+TEST_F(SkyImages, DuskIndigoOverheadAfterglowTowardsTheSunsetDarkBelow) {
     const std::uint8_t* zenith = inDirection({0, 1, 0});
-    EXPECT_GT(zenith[2], zenith[0] + 60);
+    EXPECT_GT(zenith[2], zenith[0] + 30);
+    EXPECT_LT(zenith[0] + zenith[1] + zenith[2], 150) << "the sky is dark overhead";
     const std::uint8_t* nadir = inDirection({0, -1, 0});
     EXPECT_LT(std::abs(nadir[2] - nadir[0]), 8);
-    EXPECT_LT(nadir[0], 140);
-    // Just above the horizon the sky takes the scene's fog colour (0.8, 0.8, 0.83) all round.
-    for (int i = 0; i < 16; ++i) {
-        const std::uint8_t* p = inDirection({std::cos(i * 0.3927), 0.002, std::sin(i * 0.3927)});
-        EXPECT_NEAR(p[0], 204, 6) << i;
-        EXPECT_NEAR(p[2], 212, 6) << i;
+    EXPECT_LT(nadir[0], 40);
+    // Just above the horizon: warm under the sunset (north-north-west),
+    // cooler and violet on the far side, warmer on the way round.
+    const double sunset = std::atan2(-0.940, -0.342);
+    int previousWarmth = 0;
+    for (int i = 0; i <= 8; ++i) {
+        const double a = sunset + i * 3.14159265 / 8;
+        const std::uint8_t* p = inDirection({std::cos(a), 0.002, std::sin(a)});
+        const int warmth = p[0] - p[2];
+        if (i == 0) {
+            EXPECT_GT(warmth, 100);
+        } else if (i == 8) {
+            EXPECT_LT(warmth, 0);
+        }
+        // Past the sun's own glow, which is yellower than the afterglow.
+        if (i > 1) {
+            EXPECT_LE(warmth, previousWarmth + 2) << i;
+        }
+        previousWarmth = warmth;
     }
 }
 

@@ -21,9 +21,10 @@ struct Colour {
     float r, g, b;
 };
 
-// The ambient light; the base pass program (data/shaders/base.fp) gives the
-// surfaces lit per light the same colour.
-const Colour kAmbient{0.44f, 0.44f, 0.48f};
+// The ambient light of a clear dusk, blue from the sky after sunset; the
+// base pass program (data/shaders/base.fp) gives the surfaces lit per light
+// the same colour.
+const Colour kAmbient{0.26f, 0.25f, 0.36f};
 
 // Near clipping just short of a pedestrian passing the walking camera.
 constexpr float kNearClip = 8.0f;
@@ -73,13 +74,14 @@ const char* litShaderName(LitPass lit) {
 } // namespace
 
 const std::vector<SceneLight>& sceneLights() {
-    // A warm light over the crossing at the park's south-east corner and a
-    // cool one over the crossing south-west of the walking camera's start,
-    // low enough that buildings throw long shadows across the streets, and
-    // a small orange lamp over the park's fountain.
+    // Dusk, so the lights make the picture: a warm sodium light over the
+    // crossing at the park's south-east corner and a cool white one over the
+    // crossing south-west of the walking camera's start, low enough that
+    // buildings throw long shadows across the streets, and a small orange
+    // lamp over the park's fountain.
     static const std::vector<SceneLight> lights = {
-        {2400.0f, 900.0f, -1600.0f, 2200.0f, {0.95f, 0.80f, 0.60f}, {0.40f, 0.35f, 0.28f}},
-        {800.0f, 800.0f, -800.0f, 2200.0f, {0.50f, 0.60f, 0.85f}, {0.20f, 0.24f, 0.32f}},
+        {2400.0f, 900.0f, -1600.0f, 2200.0f, {0.98f, 0.78f, 0.50f}, {0.45f, 0.36f, 0.22f}},
+        {800.0f, 800.0f, -800.0f, 2200.0f, {0.52f, 0.64f, 0.95f}, {0.22f, 0.27f, 0.40f}},
         {2000.0f, 300.0f, -2000.0f, 600.0f, {0.95f, 0.60f, 0.28f}, {0.30f, 0.20f, 0.10f}},
     };
     return lights;

@@ -95,8 +95,8 @@ static_assert(kBayTexels == 64 && kStoreyTexels == 32, "the facades are drawn fo
 // Shops at street level span two bays.
 constexpr int kShopTexels = 2 * kBayTexels;
 constexpr int kShopCount = kFacadeTextureSize / kShopTexels;
-// Lit share of the upper storeys' windows.
-constexpr double kLitShare = 0.28;
+// Lit share of the upper storeys' windows: at dusk most people are home.
+constexpr double kLitShare = 0.4;
 
 struct FacadeStyle {
     Colour wall;     // the wall; for curtain walls the ground storey's piers
@@ -111,15 +111,15 @@ struct FacadeStyle {
 
 const FacadeStyle kFacadeStyles[kFacadeCount] = {
     // brick
-    {{146, 68, 50}, {214, 206, 190}, {234, 231, 222}, {30, 38, 50}, {112, 138, 162}, {0, 0, 0}, {98, 90, 82}, 0.0},
+    {{146, 68, 50}, {214, 206, 190}, {234, 231, 222}, {30, 38, 50}, {92, 90, 128}, {0, 0, 0}, {98, 90, 82}, 0.0},
     // stone
-    {{204, 192, 166}, {226, 218, 198}, {70, 76, 74}, {30, 38, 50}, {118, 142, 166}, {0, 0, 0}, {116, 110, 100}, 0.0},
+    {{204, 192, 166}, {226, 218, 198}, {70, 76, 74}, {30, 38, 50}, {98, 94, 132}, {0, 0, 0}, {116, 110, 100}, 0.0},
     // concrete
-    {{150, 151, 150}, {174, 174, 172}, {58, 60, 64}, {26, 40, 54}, {104, 138, 162}, {0, 0, 0}, {104, 102, 98}, 0.05},
+    {{150, 151, 150}, {174, 174, 172}, {58, 60, 64}, {26, 40, 54}, {88, 90, 126}, {0, 0, 0}, {104, 102, 98}, 0.05},
     // glass
-    {{92, 98, 106}, {150, 160, 170}, {150, 160, 170}, {30, 68, 106}, {126, 172, 210}, {50, 76, 104}, {108, 106, 102}, 0.18},
+    {{92, 98, 106}, {150, 160, 170}, {150, 160, 170}, {30, 58, 96}, {124, 116, 168}, {50, 70, 100}, {108, 106, 102}, 0.18},
     // dark glass
-    {{60, 64, 70}, {172, 180, 190}, {176, 184, 194}, {22, 28, 38}, {76, 94, 116}, {34, 40, 48}, {86, 84, 80}, 0.22},
+    {{60, 64, 70}, {172, 180, 190}, {176, 184, 194}, {22, 28, 38}, {72, 72, 106}, {34, 40, 48}, {86, 84, 80}, 0.22},
 };
 
 // What one texel of a facade shows: its colour, how far it stands out of the
