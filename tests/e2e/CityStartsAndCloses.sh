@@ -14,8 +14,8 @@ e2e_start
 e2e_shot first
 
 # The walk starts in a street looking along it: the upper part of the view
-# is the sky box's blue sky.
-sky=$(xdrive_share first.png 1024x150+0+0 "b-r>0.2 && b>0.5" 25%)
+# is the sky box's deep blue evening sky.
+sky=$(xdrive_share first.png 1024x150+0+0 "b-r>0.1 && b>0.25" 25%)
 e2e_more_than "$sky" 0.3 || e2e_fail "no blue sky at the top of the window (share $sky)"
 
 # The help texts, 24 pixels high, at (10, 700) and (10, 680): rows 44 to 68

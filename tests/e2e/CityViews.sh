@@ -19,7 +19,7 @@ e2e_shot walk-later
 
 # Sky above, street and facades below: the lower two thirds of the view are
 # neither sky blue nor black.
-sky=$(xdrive_share walk.png 1024x120+0+100 "b-r>0.2 && b>0.5" 25%)
+sky=$(xdrive_share walk.png 1024x120+0+100 "b-r>0.1 && b>0.25" 25%)
 e2e_more_than "$sky" 0.05 || e2e_problem "no sky above the street (share $sky)"
 city=$(xdrive_share walk.png 1024x400+0+330 "!(b-r>0.2 && b>0.5) && (r+g+b>0.15)" 25%)
 e2e_more_than "$city" 0.8 || e2e_problem "the street and its buildings fill too little of the view (share $city)"
