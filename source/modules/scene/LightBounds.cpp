@@ -1,4 +1,5 @@
-// Screen bounds of a light's reach and view culling of shadow volumes.
+// Screen bounds of a light's reach, view culling of shadow volumes and the
+// polyhedron round a light's reach.
 #include "modules/scene/LightBounds.h"
 
 #include <algorithm>
@@ -130,6 +131,57 @@ bool lightScissor(const Matrix4& projection, const Matrix4& modelview, const Vec
     rect[2] = std::max(0, right - left);
     rect[3] = std::max(0, top - bottom);
     return true;
+}
+
+
+namespace {
+
+Vector3 unit(const Vector3& v) { return v * (1.0f / v.length()); }
+
+// An icosahedron's faces split into four, twice over, with the new corners
+// pushed out onto the unit sphere: 320 faces, none far from the sphere.
+std::vector<Vector3> geodesicSphere() {
+    const float t = (1.0f + std::sqrt(5.0f)) / 2.0f;
+    std::vector<Vector3> corners = {{-1, t, 0}, {1, t, 0}, {-1, -t, 0}, {1, -t, 0}, {0, -1, t}, {0, 1, t},
+                                    {0, -1, -t}, {0, 1, -t}, {t, 0, -1}, {t, 0, 1}, {-t, 0, -1}, {-t, 0, 1}};
+    const int faces[20][3] = {{0, 11, 5}, {0, 5, 1},  {0, 1, 7},   {0, 7, 10}, {0, 10, 11}, {1, 5, 9}, {5, 11, 4},
+                              {11, 10, 2}, {10, 7, 6}, {7, 1, 8},   {3, 9, 4},  {3, 4, 2},   {3, 2, 6}, {3, 6, 8},
+                              {3, 8, 9},   {4, 9, 5},  {2, 4, 11},  {6, 2, 10}, {8, 6, 7},   {9, 8, 1}};
+    std::vector<Vector3> triangles;
+    for (const auto& f : faces)
+        for (int k : f)
+            triangles.push_back(unit(corners[unsigned(k)]));
+    for (int round = 0; round < 2; ++round) {
+        std::vector<Vector3> split;
+        for (size_t i = 0; i < triangles.size(); i += 3) {
+            const Vector3 &a = triangles[i], &b = triangles[i + 1], &c = triangles[i + 2];
+            const Vector3 ab = unit((a + b) * 0.5f), bc = unit((b + c) * 0.5f), ca = unit((c + a) * 0.5f);
+            for (const Vector3& p : {a, ab, ca, ab, b, bc, ca, bc, c, ab, bc, ca})
+                split.push_back(p);
+        }
+        triangles.swap(split);
+    }
+    return triangles;
+}
+
+} // namespace
+
+const std::vector<Vector3>& reachPolyhedron() {
+    static const std::vector<Vector3> polyhedron = [] {
+        std::vector<Vector3> triangles = geodesicSphere();
+        // Its corners lie on the sphere and its faces inside it: grow it
+        // until the nearest face plane touches the sphere, and a little
+        // beyond, so that rounding never puts a face inside.
+        float nearest = 1.0f;
+        for (size_t i = 0; i < triangles.size(); i += 3) {
+            const Vector3 normal = unit(cross(triangles[i + 1] - triangles[i], triangles[i + 2] - triangles[i]));
+            nearest = std::min(nearest, std::fabs(dot(normal, triangles[i])));
+        }
+        for (Vector3& p : triangles)
+            p = p * (1.001f / nearest);
+        return triangles;
+    }();
+    return polyhedron;
 }
 
 } // namespace Vantor

@@ -1,6 +1,7 @@
 // Where a light's work can show on screen: the window rectangle that a point
-// light's reach projects to (its scissor rectangle), and whether a mesh's
-// shadow volume can reach into the view at all. Plain arithmetic on the
+// light's reach projects to (its scissor rectangle), whether a mesh's
+// shadow volume can reach into the view at all, and a polyhedron round the
+// light's reach. Plain arithmetic on the
 // view-projection matrix (projection x eye modelview, column-major), so the
 // scene can skip volume fill and lighting that would land off screen.
 #pragma once
@@ -8,6 +9,8 @@
 #include "Core/Matrix4.h"
 #include "Core/Vector3.h"
 #include "Core/Vector4.h"
+
+#include <vector>
 
 namespace Vantor {
 
@@ -34,5 +37,11 @@ bool shadowVolumeHull(const Vector3& boxMin, const Vector3& boxMax, const Matrix
 // the plane of the eye's near clip.
 bool lightScissor(const Matrix4& projection, const Matrix4& modelview, const Vector3& position, float range,
                   float nearClip, const int viewport[4], int rect[4]);
+
+// A closed convex polyhedron round the unit sphere at the origin, as
+// triangles (three points each, counter-clockwise seen from outside): every
+// face lies at least 1 from the centre, so scaled by a light's range and
+// moved to the light it holds everything the light reaches.
+const std::vector<Vector3>& reachPolyhedron();
 
 } // namespace Vantor

@@ -48,6 +48,10 @@ public:
     Matrix4 eyeModelview;
     // Not owned; null when nobody measures the passes.
     PassObserver* passObserver = nullptr;
+    // Whether a shadowed light with a range seen from outside its reach
+    // masks what lies beyond the reach out of its lit pass; the picture is
+    // the same without.
+    bool reachMasks = true;
 
     // Reads "ambient", every "light" (into the light list) and every "model"
     // (loaded into the model cache; files that do not load are left out).

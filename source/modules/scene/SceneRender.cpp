@@ -1,6 +1,7 @@
 // Rendering the scene: the published eye and light parameters, the animation
-// step, the GL lights, the base pass, per light the stencil shadow volumes and
-// the additive lit pass, and the ambient pass.
+// step, the GL lights, the base pass, per light the stencil shadow volumes,
+// the mask of what lies beyond its reach and the additive lit pass, and the
+// ambient pass.
 #include "modules/scene/Scene.h"
 
 #include "Core/WinAppFramework/Globals.h"
@@ -47,6 +48,41 @@ void setUpGLLight(const Light& light) {
         glLightf(id, GL_QUADRATIC_ATTENUATION, GLfloat(light.quadraticAttenuation));
     }
     glDisable(id);
+}
+
+// Counts one more in the stencil buffer wherever the surface lies beyond the
+// back of the light's reach seen from the eye, as a shadow would, so that the
+// lit pass leaves those pixels alone: it would add nothing there, the light
+// fading out to black at its range, but it would shade every one of them.
+// Drawn with the volume stage's state (colour and depth writes off, stencil
+// test on, the depth offset that pushes faces back, so a face at a surface
+// marks nothing). Only the back faces of the polyhedron round the reach are
+// drawn: a pixel whose surface is in front of them, or that they do not
+// cover, keeps its count.
+void maskOutOfReach(const Light& light) {
+    const std::vector<Vector3>& polyhedron = reachPolyhedron();
+    // Clamped depth would put faces beyond the near plane in front of every
+    // surface and mark pixels in reach; clipped, they mark nothing.
+    if (GLEW_ARB_depth_clamp)
+        glDisable(GL_DEPTH_CLAMP);
+    glCullFace(GL_FRONT);
+    glStencilOp(GL_KEEP, GL_KEEP, GL_INCR);
+    glPushMatrix();
+    glTranslatef(light.position.x, light.position.y, light.position.z);
+    glScalef(light.range, light.range, light.range);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(3, GL_FLOAT, sizeof(Vector3), &polyhedron[0].x);
+    glDrawArrays(GL_TRIANGLES, 0, GLsizei(polyhedron.size()));
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glPopMatrix();
+}
+
+// Whether the mask pays: with the eye outside the reach its back faces cover
+// only the reach's own silhouette, the rest of which the lit pass would shade
+// for nothing; with the eye inside they cover the whole view, and from the
+// streets nearly all of it lies in reach.
+bool maskPays(const Light& light, const Vector3& eye) {
+    return light.range > 0.0f && (eye - light.position.xyz()).length() > light.range;
 }
 
 } // namespace
@@ -204,6 +240,10 @@ void Scene::renderScene() {
         glStencilOp(GL_KEEP, GL_KEEP, GL_DECR);
         drawShadowVolumes(light, false);
         passEnded("volumes", light.index);
+        if (reachMasks && maskPays(light, eye)) {
+            maskOutOfReach(light);
+            passEnded("reach", light.index);
+        }
 
         glCullFace(GL_BACK);
         if (GLEW_ARB_depth_clamp)
@@ -211,6 +251,9 @@ void Scene::renderScene() {
         glDepthMask(GL_TRUE);
         glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
         glStencilFunc(GL_EQUAL, 0, 255);
+        // The lit pass only draws where the count is 0: decrementing there
+        // would only write the same 0 back.
+        glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
         glEnable(GL_TEXTURE_2D);
         glDisable(GL_POLYGON_OFFSET_FILL);
         glEnable(GL_BLEND);

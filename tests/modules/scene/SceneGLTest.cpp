@@ -331,6 +331,70 @@ TEST_F(SceneGL, ALightWithoutShadowsAddsItsColourEverywhere) {
     EXPECT_GE(counts[1][1], kMinSamplesPerKind);
 }
 
+// Seen from outside a light's reach, what lies behind the reach is masked
+// out of the light's lit pass: the city's programs fade a light out to black
+// at its range, so the mask takes nothing from their picture. The sample's
+// light program does not fade, which shows where the mask falls: light B
+// (reach 500 here, the eye 946 away) adds to the floor within its reach as
+// without the mask, adds nothing where the floor is seen through the reach
+// and beyond it, and keeps adding where the eye's ray passes the reach by
+// (there the scissor rectangle alone bounds it).
+TEST_F(SceneGL, ALightSeenFromOutsideItsReachLightsNothingBehindIt) {
+    struct Passes : PassObserver {
+        std::vector<std::string> ended;
+        void passEnded(const char* pass, int light) override {
+            ended.push_back(std::string(pass) + " " + std::to_string(light));
+        }
+    } passes;
+    resetPose();
+    Light& b = lights()[1];
+    const float range = b.range;
+    b.range = 500.0f;
+    scene().reachMasks = false;
+    renderFrame(0.0, false, "reach_unmasked");
+    const Frame unmasked = frame;
+    scene().reachMasks = true;
+    scene().passObserver = &passes;
+    renderFrame(0.0, false, "reach_masked");
+    scene().passObserver = nullptr;
+    b.range = range;
+
+    EXPECT_EQ(std::count(passes.ended.begin(), passes.ended.end(), "reach 1"), 1);
+    EXPECT_EQ(std::count(passes.ended.begin(), passes.ended.end(), "reach 0"), 0) << "light A has no range";
+    const Pose pose = poseAt(0.0f);
+    int within = 0, beyond = 0, mismatches = 0;
+    for (float x = -gridHalf(); x <= gridHalf(); x += kGridStep)
+        for (float z = -gridHalf(); z <= gridHalf(); z += kGridStep) {
+            const Vector3 p(x, 0, z);
+            FloorView view = stableViewOf(p, pose);
+            const float distance = (p - test::kLightB).length();
+            // How near the eye's ray to the point passes the light.
+            const Vector3 ray = p - test::kEye;
+            const float t = std::clamp(dot(test::kLightB - test::kEye, ray) / dot(ray, ray), 0.0f, 1.0f);
+            const float passing = (test::kEye + ray * t - test::kLightB).length();
+            const bool behind = distance >= 530.0f && passing < 480.0f;
+            if (!view.visible || (distance > 480.0f && !behind && passing < 530.0f))
+                continue;
+            int px = 0, py = 0;
+            pixelOf(p, px, py);
+            const RGBA seen = frame.at(px, py);
+            RGBA expected = unmasked.at(px, py);
+            if (behind) {
+                view.litB = false;
+                expected = expectedFloor(view);
+                ++beyond;
+            } else {
+                within += view.litB && distance <= 480.0f;
+            }
+            if (!near(seen, expected) && ++mismatches <= 8)
+                ADD_FAILURE() << "floor (" << x << ", " << z << ") " << distance << " from light B: " << seen
+                              << ", expected " << expected;
+        }
+    EXPECT_EQ(mismatches, 0);
+    EXPECT_GE(within, kMinSamplesPerKind);
+    EXPECT_GE(beyond, kMinSamplesPerKind);
+}
+
 TEST_F(SceneGL, GlowsShineAtTheLightsInTheirColours) {
     resetPose();
     renderFrame(0.0, false, "no_glows");

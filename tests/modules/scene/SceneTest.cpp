@@ -13,7 +13,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <map>
+#include <tuple>
 #include <string>
 #include <vector>
 
@@ -264,6 +267,34 @@ TEST(LightBounds, ScissorHoldsTheReachAndGivesUpNearTheEye) {
     ortho.m[0] = ortho.m[5] = 0.001f;
     ortho.m[10] = -0.001f;
     EXPECT_FALSE(lightScissor(ortho, eye, Vector3(0, 0, -5000), 500, 1, viewport, rect));
+}
+
+// The polyhedron round a light's reach: closed (every edge met once each
+// way), every face turned outwards and at least 1 from the centre, and not
+// much more, so it masks nearly all that lies beyond the reach.
+TEST(LightBounds, TheReachPolyhedronHoldsTheUnitSphereClosely) {
+    const std::vector<Vector3>& t = reachPolyhedron();
+    ASSERT_EQ(t.size() % 3, 0u);
+    ASSERT_GE(t.size(), 3u * 80);
+    const auto key = [](const Vector3& p) { return std::make_tuple(std::lround(p.x * 1e4f), std::lround(p.y * 1e4f), std::lround(p.z * 1e4f)); };
+    std::map<std::pair<decltype(key(t[0])), decltype(key(t[0]))>, int> edges;
+    float nearest = 2.0f, farthest = 0.0f;
+    for (size_t i = 0; i < t.size(); i += 3) {
+        Vector3 normal = cross(t[i + 1] - t[i], t[i + 2] - t[i]);
+        normal = normal * (1.0f / normal.length());
+        const float distance = dot(normal, t[i]);
+        nearest = std::min(nearest, distance);
+        for (int k = 0; k < 3; ++k) {
+            farthest = std::max(farthest, t[i + size_t(k)].length());
+            ++edges[{key(t[i + size_t(k)]), key(t[i + size_t((k + 1) % 3)])}];
+        }
+    }
+    EXPECT_GE(nearest, 1.0f) << "a face cuts into the sphere, or faces inwards";
+    EXPECT_LT(farthest, 1.05f);
+    for (const auto& [edge, count] : edges) {
+        EXPECT_EQ(count, 1);
+        EXPECT_EQ(edges.count({edge.second, edge.first}), 1u) << "an open edge";
+    }
 }
 
 TEST(LightBounds, AVolumeIsOutsideTheViewOnlyWhenItsWholeHullIs) {
