@@ -246,14 +246,19 @@ TEST_F(CityData, ModelsParseWithClosedOutwardShadowMeshesWhereThePlanPutsThem) {
             EXPECT_TRUE(mesh->flags & kMeshHasTexCoords);
             if (outskirts) {
                 // Scenery outside the map: no shadow volumes, no light
-                // passes, faces wound counter-clockwise about their normals,
-                // every vertex off the map's square and inside its box.
+                // passes, faces wound counter-clockwise about their normals
+                // and facing where a camera may stand (the orbiting camera
+                // goes farthest out), every vertex off the map's square and
+                // inside its box.
                 EXPECT_EQ(mesh->flags, city::kOutskirtMeshFlags);
                 for (const Triangle& t : mesh->triangles) {
                     const Vector3& a = mesh->vertices[unsigned(t.v[0])].position;
                     const Vector3& b = mesh->vertices[unsigned(t.v[1])].position;
                     const Vector3& c = mesh->vertices[unsigned(t.v[2])].position;
                     ASSERT_GT(dot(cross(b - a, c - a), t.normal), 0.0f);
+                    const Vector3 p = a + mesh->bindKey.translation;
+                    const Vector3 fromCentre(p.x - city::kMapSize / 2, 0, p.z + city::kMapSize / 2);
+                    ASSERT_LT(dot(fromCentre, t.normal), city::kOrbitMaxRadius) << p.x << ", " << p.z;
                 }
                 for (const Vertex& v : mesh->vertices) {
                     const Vector3 p = v.position + mesh->bindKey.translation;

@@ -12,10 +12,9 @@ namespace Vantor::tools::city {
 namespace {
 
 // Orbiting camera: looks at the centre of the map from kOrbitRadius, kept
-// between the two limits and above the horizon.
+// between kOrbitMinRadius and kOrbitMaxRadius and above the horizon.
 constexpr float kOrbitRadius = 4000.0f;
 constexpr float kOrbitMinRadius = 200.0f;
-constexpr float kOrbitMaxRadius = 9000.0f;
 
 struct Colour {
     float r, g, b;

@@ -62,6 +62,10 @@ constexpr float kCollisionScale = 0.00025f;
 constexpr int kParkBlockX = 2;
 constexpr int kParkBlockZ = 2;
 
+// The orbiting camera goes no farther than this from the centre of the map;
+// no camera goes farther out.
+constexpr float kOrbitMaxRadius = 9000.0f;
+
 // The walking camera's start: on the street along x = 1600, halfway between
 // two crossings, at eye height, looking north along the street.
 constexpr float kWalkStartX = 2 * kBlockPeriod;

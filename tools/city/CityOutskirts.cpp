@@ -289,15 +289,59 @@ void addWall(Mesh& mesh, const OutskirtBuilding& b, const Vector3& corner, const
     }
 }
 
-// A box of building b, relative to origin: four walls and the roof (nothing
-// sees its floor, and it casts no shadow that would need it closed).
-void addBuilding(Mesh& mesh, const OutskirtBuilding& b, const Vector3& origin) {
+// The walls of a box, by the way they face.
+enum Wall { kSouthWall = 1, kEastWall = 2, kNorthWall = 4, kWestWall = 8 };
+
+// The walls of building b that some camera may see: not those that face away
+// from the map beyond where any camera goes (no camera stands in front of
+// them), nor those that lie against a building of its block at least as tall
+// (the courtyard blocks' buildings stand wall to wall).
+int seenWalls(const OutskirtBuilding& b, const std::vector<const OutskirtBuilding*>& group) {
+    const float west = b.x - b.width / 2, east = b.x + b.width / 2;
+    const float north = b.z - b.depth / 2, south = b.z + b.depth / 2;
+    const float centreX = kMapSize / 2, centreZ = -kMapSize / 2;
+    int walls = kSouthWall | kEastWall | kNorthWall | kWestWall;
+    if (east > centreX + kOrbitMaxRadius)
+        walls &= ~kEastWall;
+    if (west < centreX - kOrbitMaxRadius)
+        walls &= ~kWestWall;
+    if (south > centreZ + kOrbitMaxRadius)
+        walls &= ~kSouthWall;
+    if (north < centreZ - kOrbitMaxRadius)
+        walls &= ~kNorthWall;
+    constexpr float kTouch = 1e-2f;
+    for (const OutskirtBuilding* o : group) {
+        if (o == &b || o->blockX != b.blockX || o->blockZ != b.blockZ || o->floors < b.floors)
+            continue;
+        const float oWest = o->x - o->width / 2, oEast = o->x + o->width / 2;
+        const float oNorth = o->z - o->depth / 2, oSouth = o->z + o->depth / 2;
+        const bool acrossX = oWest <= west + kTouch && oEast >= east - kTouch;
+        const bool acrossZ = oNorth <= north + kTouch && oSouth >= south - kTouch;
+        if (acrossX && std::fabs(oNorth - south) < kTouch)
+            walls &= ~kSouthWall;
+        if (acrossX && std::fabs(oSouth - north) < kTouch)
+            walls &= ~kNorthWall;
+        if (acrossZ && std::fabs(oWest - east) < kTouch)
+            walls &= ~kEastWall;
+        if (acrossZ && std::fabs(oEast - west) < kTouch)
+            walls &= ~kWestWall;
+    }
+    return walls;
+}
+
+// A box of building b, relative to origin: the walls given and the roof
+// (nothing sees its floor, and it casts no shadow that would need it closed).
+void addBuilding(Mesh& mesh, const OutskirtBuilding& b, const Vector3& origin, int walls) {
     const float a = b.width / 2, c = b.depth / 2, h = b.height();
     const Vector3 o = Vector3(b.x, 0, b.z) - origin;
-    addWall(mesh, b, o + Vector3(-a, 0, c), Vector3(b.width, 0, 0), b.bayOffset);
-    addWall(mesh, b, o + Vector3(a, 0, c), Vector3(0, 0, -b.depth), b.bayOffset + 3);
-    addWall(mesh, b, o + Vector3(a, 0, -c), Vector3(-b.width, 0, 0), b.bayOffset + 5);
-    addWall(mesh, b, o + Vector3(-a, 0, -c), Vector3(0, 0, b.depth), b.bayOffset + 2);
+    if (walls & kSouthWall)
+        addWall(mesh, b, o + Vector3(-a, 0, c), Vector3(b.width, 0, 0), b.bayOffset);
+    if (walls & kEastWall)
+        addWall(mesh, b, o + Vector3(a, 0, c), Vector3(0, 0, -b.depth), b.bayOffset + 3);
+    if (walls & kNorthWall)
+        addWall(mesh, b, o + Vector3(a, 0, -c), Vector3(-b.width, 0, 0), b.bayOffset + 5);
+    if (walls & kWestWall)
+        addWall(mesh, b, o + Vector3(-a, 0, -c), Vector3(0, 0, b.depth), b.bayOffset + 2);
     const float u = (float(b.roofShade) + 0.5f) / kRoofShades;
     const float v = (float(kRoofFirstRow) + float(kAtlasRows - kRoofFirstRow) / 2) / kAtlasRows;
     addQuad(mesh, o + Vector3(-a, h, c), Vector3(b.width, 0, 0), Vector3(0, 0, -b.depth), u, u, v, v);
@@ -369,7 +413,7 @@ V3DContent outskirtsModel(const std::vector<OutskirtBuilding>& buildings) {
         mesh.flags = kOutskirtMeshFlags;
         mesh.materialIndex = 0;
         for (const OutskirtBuilding* b : members)
-            addBuilding(mesh, *b, centre);
+            addBuilding(mesh, *b, centre, seenWalls(*b, members));
         mesh.boxMin = Vector3(low.x - centre.x, 0, low.z - centre.z);
         mesh.boxMax = Vector3(high.x - centre.x, high.y, high.z - centre.z);
         // Farther groups fade a little towards the evening haze.
