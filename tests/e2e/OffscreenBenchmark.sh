@@ -2,8 +2,9 @@
 # End to end: the benchmark drawn off screen, with no display at all. It
 # exits 0, says "offscreen": true, and draws the frame the windowed run draws
 # (llvmpipe blends into its window's BGRA buffer and into the framebuffer
-# object's RGBA one with different rounding: a few pixels differ by at most
-# 2 of 255 levels); other sizes and samples give captures of that size and
+# object's RGBA one with different rounding: many pixels differ by at most
+# 2 of 255 levels, and a handful of single pixels more, see below); other
+# sizes and samples give captures of that size and
 # the samples asked; more samples than the driver has are refused with
 # exit code 2.
 # Usage: OffscreenBenchmark.sh CITY CLOSEWINDOW XDRIVE_LIB DATA_DIR
@@ -26,11 +27,22 @@ grep -q '"offscreen": true' offscreen.json || e2e_problem "the results do not sa
 grep -q '^size: 1024x768, 0 samples, off screen$' offscreen.txt || e2e_problem "the summary does not say off screen"
 
 [ "$(identify -format "%wx%h" offscreen.png)" = 1024x768 ] || e2e_problem "the off-screen capture is not 1024 x 768"
+# Frame 30 looks over the roofs at dusk to the far outskirts: about 22,500
+# pixels differ by the blending rounding. The window is drawn bottom row
+# first and the framebuffer object top row first, so llvmpipe snaps the
+# vertices to its subpixel grid from different window coordinates; where a
+# far building is smaller than a pixel or two, a pixel centre on its edge may
+# fall inside it in one frame and outside in the other, and that one pixel
+# then differs by as much as the building and what lies behind it do (about
+# 30 of 255 levels). A handful of such pixels are allowed; not a line of them,
+# which two faces fighting for the same depth would give.
 differing=$(compare -metric AE window.png offscreen.png null: 2>&1 || true)
+beyond=$(compare -metric AE -fuzz 1.2% window.png offscreen.png null: 2>&1 || true)
 largest=$(compare -metric PAE window.png offscreen.png null: 2>&1 | sed 's/.*(\(.*\))/\1/' || true)
-echo "window and off screen: $differing pixels differ, by at most $largest of full scale"
-[ "$differing" -lt 16000 ] || e2e_problem "$differing pixels differ between the windowed and the off-screen frame"
-e2e_more_than 0.0081 "$largest" || e2e_problem "pixels differ by $largest between the windowed and the off-screen frame"
+echo "window and off screen: $differing pixels differ, $beyond by more than 3 of 255 levels, by at most $largest of full scale"
+[ "$differing" -lt 26000 ] || e2e_problem "$differing pixels differ between the windowed and the off-screen frame"
+[ "$beyond" -le 16 ] || e2e_problem "$beyond pixels differ by more than 3 of 255 levels between the windowed and the off-screen frame"
+e2e_more_than 0.16 "$largest" || e2e_problem "pixels differ by $largest between the windowed and the off-screen frame"
 
 status=0
 offscreen --frames 20 --size 640x480 --samples 4 --capture 10:small.png --results small.json >small.txt 2>&1 ||
