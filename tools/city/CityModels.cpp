@@ -58,15 +58,6 @@ Material texturedMaterial(const char* name, int textureIndex, float shininess, f
     return material;
 }
 
-Vertex vertexAt(const Vector3& position, const Vector3& normal, float u, float v) {
-    Vertex vertex;
-    vertex.position = position;
-    vertex.normal = normal;
-    vertex.u = u;
-    vertex.v = v;
-    return vertex;
-}
-
 void addTriangle(Mesh& mesh, int a, int b, int c, const Vector3& normal) {
     Triangle triangle;
     triangle.v[0] = a;
@@ -182,6 +173,15 @@ Mesh buildingMesh(const Building& building, int materialIndex) {
 }
 
 } // namespace
+
+Vertex vertexAt(const Vector3& position, const Vector3& normal, float u, float v) {
+    Vertex vertex;
+    vertex.position = position;
+    vertex.normal = normal;
+    vertex.u = u;
+    vertex.v = v;
+    return vertex;
+}
 
 const char* facadeMaterialName(int facade) {
     return facade >= 0 && facade < kFacadeCount ? kFacadeMaterialNames[facade] : "";

@@ -24,6 +24,9 @@ namespace Vantor::tools::city {
 constexpr int kBuildingMeshFlags = kMeshHasTexCoords | kMeshCastsShadows | kMeshLitPerLight;
 constexpr int kGroundMeshFlags = kMeshHasTexCoords | kMeshLitPerLight;
 
+// A vertex of a generated mesh.
+Vertex vertexAt(const Vector3& position, const Vector3& normal, float u, float v);
+
 // The ground: a grid of kBlockPeriod cells over the map and kGroundMargin
 // beyond it on every side, then one ring of large cells out to kGroundReach
 // from the map so that its edge stays in the fog. The park block's cell is a

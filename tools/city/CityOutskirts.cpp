@@ -1,6 +1,8 @@
 // The outskirts' plan, facade atlas and merged meshes.
 #include "city/CityOutskirts.h"
 
+#include "city/CityModels.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -243,15 +245,6 @@ Image outskirtsAtlas() {
 
 // ---------------------------------------------------------------------------
 // Meshes.
-
-Vertex vertexAt(const Vector3& position, const Vector3& normal, float u, float v) {
-    Vertex vertex;
-    vertex.position = position;
-    vertex.normal = normal;
-    vertex.u = u;
-    vertex.v = v;
-    return vertex;
-}
 
 // The quad corner, corner + across, corner + across + up, corner + up as two
 // triangles facing cross(across, up), counter-clockwise seen from there.
