@@ -378,6 +378,15 @@ V3DContent outskirtsModel(const std::vector<OutskirtBuilding>& buildings) {
             order.push_back(key);
         members.push_back(&b);
     }
+    // Nearest the map first: the cameras stand on it or above it, so a
+    // group's nearer buildings are drawn before those they hide.
+    auto distanceOut = [](const OutskirtBuilding* b) {
+        const float dx = b->x - kMapSize / 2, dz = -b->z - kMapSize / 2;
+        return dx * dx + dz * dz;
+    };
+    for (auto& entry : groups)
+        std::stable_sort(entry.second.begin(), entry.second.end(),
+                         [&](const OutskirtBuilding* a, const OutskirtBuilding* b) { return distanceOut(a) < distanceOut(b); });
 
     V3DContent content;
     Material material;
