@@ -336,7 +336,7 @@ TEST_F(CityData, ModelsParseWithClosedOutwardShadowMeshesWhereThePlanPutsThem) {
     EXPECT_LE(textureCount, unsigned(textureTableSize));
 
     // Every material gets the base pass 0 and a light pass 1, whose shaders
-    // exist; the outskirts' only the base pass, drawn in the ambient pass.
+    // exist; the outskirts' only the base pass.
     std::set<std::string> shaders;
     for (const XMLElement& shader : at(config, "materialProperties/shaders")->getChildren())
         shaders.insert(attrib(shader, "name"));

@@ -7,7 +7,7 @@
 // group of blocks (few draw calls, each group tested against the occlusion
 // buffer on its own, so the centre's buildings hide them from the street).
 // They cast no shadows and are not lit per light: the scene draws them once,
-// in its ambient pass, with the base program (texture times the ambient light
+// in its base pass, with the base program (texture times the ambient light
 // plus the windows' glow). Nothing of them lies inside the map, so the
 // collision map and the walking camera never meet them.
 #pragma once
@@ -28,8 +28,9 @@ constexpr int kOutskirtGroupBlocks = 6;
 // Facade styles of the outskirts' atlas: brick, concrete with strip windows,
 // and dark glass (the towers').
 constexpr int kOutskirtStyles = 3;
-// Textured only: no shadow volumes, no light passes.
-constexpr int kOutskirtMeshFlags = kMeshHasTexCoords;
+// Textured, no shadow volumes, no light passes, and drawn in the base pass,
+// where their depth keeps the ground they cover out of the light passes.
+constexpr int kOutskirtMeshFlags = kMeshHasTexCoords | kMeshUnlitInBasePass;
 constexpr const char* kOutskirtMaterialName = "cityOutskirts";
 
 // One box of the outskirts: footprint centre, size, storeys, facade style,

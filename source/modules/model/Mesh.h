@@ -32,6 +32,12 @@ constexpr int kMeshColourMaterial = 1 << 1;
 constexpr int kMeshHasTexCoords = 1 << 3;
 constexpr int kMeshCastsShadows = 1 << 4;
 constexpr int kMeshLitPerLight = 1 << 5;
+// A mesh not lit per light that the base pass draws whole, instead of the
+// ambient pass: for opaque meshes whose pass 0 program gives their final
+// colour without the fixed-function lights. Their depth, laid down before the
+// light passes, keeps the lit surfaces they hide out of those passes. Meshes
+// lit per light ignore it.
+constexpr int kMeshUnlitInBasePass = 1 << 6;
 
 // Bits of the render mode of Mesh::render and Model::render.
 constexpr int kRenderPositionsOnly = 1;

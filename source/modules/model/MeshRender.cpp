@@ -146,14 +146,15 @@ void Mesh::addToOccluder(OcclusionCuller& culler) {
 
 void Mesh::render(int mode, int light, int pass) {
     if (mode & kRenderPerLight) {
-        if (!(flags & kMeshLitPerLight))
+        const bool basePass = light < 0 && (flags & kMeshUnlitInBasePass);
+        if (!(flags & kMeshLitPerLight) && !basePass)
             return;
         if (light >= 0) {
             const ShadowVolume* volume = shadowVolume(light);
             if (volume && !volume->active)
                 return;
         }
-    } else if ((mode & kRenderAmbient) && (flags & kMeshLitPerLight)) {
+    } else if ((mode & kRenderAmbient) && (flags & (kMeshLitPerLight | kMeshUnlitInBasePass))) {
         return;
     }
     const bool positionsOnly = (mode & kRenderPositionsOnly) != 0;

@@ -3,7 +3,8 @@
 // stencil shadows, and an ambient pass.
 //
 // The scene's ambient colour lights the ambient pass (the meshes that are
-// not lit per light); the base pass's programs bring their own. Shadow
+// not lit per light, but for those the base pass draws whole); the base
+// pass's programs bring their own. Shadow
 // volumes are drawn with depth clamping where the driver has it, so far caps
 // beyond the far plane still count.
 //

@@ -214,24 +214,37 @@ TEST_F(LoadedSample, ModesChooseWhatIsDrawnAndHowIsStated) {
     Model model;
     ASSERT_TRUE(load(model, content));
     model.addInstance();
+    const int lit = model.meshes[0]->flags;
+    ASSERT_TRUE(lit & kMeshLitPerLight);
+    const int unlit = lit & ~kMeshLitPerLight, unlitInBase = unlit | kMeshUnlitInBasePass;
     struct Case {
-        int mode;
+        int flags, mode, light;
         bool drawn;
     };
-    // The root is lit per light: drawn in the per-light and depth passes, not in the ambient pass.
-    for (const Case& c : {Case{kRenderPerLight, true}, Case{kRenderAmbient, false}, Case{kRenderPositionsOnly, true}}) {
+    // Lit per light: drawn in the per-light and depth passes, not in the ambient
+    // pass. Not lit: only in the ambient pass, or whole in the base pass (light
+    // -1) when the mesh asks for it.
+    const Case cases[] = {
+        {lit, kRenderPerLight, -1, true},          {lit, kRenderAmbient, -1, false},
+        {lit, kRenderPositionsOnly, -1, true},     {lit | kMeshUnlitInBasePass, kRenderAmbient, -1, false},
+        {unlit, kRenderPerLight, -1, false},       {unlit, kRenderAmbient, -1, true},
+        {unlitInBase, kRenderPerLight, -1, true},  {unlitInBase, kRenderPerLight, 0, false},
+        {unlitInBase, kRenderAmbient, -1, false},
+    };
+    for (const Case& c : cases) {
+        model.meshes[0]->flags = c.flags;
         clear();
         glColor4f(1, 1, 1, 1);
         Model::drawnTriangles = Model::totalTriangles = 0;
         // Uploading the file's textures left texturing on; positions-only drawing keeps what it finds.
         glDisable(GL_TEXTURE_2D);
-        model.render(c.mode, -1, 0, true);
+        model.render(c.mode, c.light, c.light < 0 ? 0 : 1, true);
         ASSERT_EQ(glGetError(), GLenum(GL_NO_ERROR));
         const test::RGBA centre = readPixel(32, 32);
         const test::RGBA background{128, 128, 128, 255};
-        EXPECT_EQ(centre != background, c.drawn) << c.mode << " " << centre;
+        EXPECT_EQ(centre != background, c.drawn) << c.flags << " " << c.mode << " " << c.light << " " << centre;
         EXPECT_EQ(Model::totalTriangles, 2);
-        if (c.mode == kRenderPerLight) {
+        if (c.mode == kRenderPerLight && c.drawn) {
             // Colour material with the mesh colour, texturing off: exactly the file's colour.
             EXPECT_TRUE(test::near(centre, 51, 102, 153));
         }
