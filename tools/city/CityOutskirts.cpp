@@ -1,6 +1,7 @@
 // The outskirts' plan, facade atlas and merged meshes.
 #include "city/CityOutskirts.h"
 
+#include "city/CityImages.h"
 #include "city/CityModels.h"
 
 #include <algorithm>
@@ -183,6 +184,13 @@ double hashUnit(std::uint64_t a, std::uint64_t b, std::uint64_t c) {
     return random.unit();
 }
 
+// The light of a lit window by a tone in [0, 1): mostly warm, some orange, a
+// few cool.
+Rgb lampLight(double tone) {
+    const Rgb warm{0.92, 0.70, 0.40}, orange{0.86, 0.54, 0.26}, cool{0.72, 0.76, 0.86};
+    return tone < 0.55 ? warm : tone < 0.88 ? orange : cool;
+}
+
 struct StyleColours {
     Rgb wall, frame;
     // Windows from x0 to x1 across the bay and y0 to y1 up the storey.
@@ -218,18 +226,17 @@ std::pair<Rgb, double> atlasTexel(int x, int y) {
     const double v = double(fy - s.y0) / double(s.y1 - s.y0);
     if (pick < kLitShare) {
         const double tone = hashUnit(std::uint64_t(style), std::uint64_t(row), std::uint64_t(bay + 100));
-        const Rgb warm{0.92, 0.70, 0.40}, orange{0.86, 0.54, 0.26}, cool{0.72, 0.76, 0.86};
-        const Rgb light = tone < 0.55 ? warm : tone < 0.88 ? orange : cool;
-        return {mix(light, Rgb{0.3, 0.22, 0.14}, 0.3 * (1 - v)), kLitGlow};
+        return {mix(lampLight(tone), Rgb{0.3, 0.22, 0.14}, 0.3 * (1 - v)), kLitGlow};
     }
     // Unlit glass catches the dusk sky towards its top.
     return {mix(Rgb{0.09, 0.10, 0.14}, Rgb{0.30, 0.28, 0.40}, 0.2 + 0.6 * v), 0.0};
 }
 
+std::uint8_t toByte(double c) { return std::uint8_t(std::lround(std::clamp(c, 0.0, 1.0) * 255)); }
+
 Image outskirtsAtlas() {
     Image image;
     image.allocate(4, kAtlasSize, kAtlasSize);
-    auto toByte = [](double c) { return std::uint8_t(std::lround(std::clamp(c, 0.0, 1.0) * 255)); };
     for (int y = 0; y < kAtlasSize; ++y)
         for (int x = 0; x < kAtlasSize; ++x) {
             const auto [colour, glow] = atlasTexel(x, y);
@@ -238,6 +245,70 @@ Image outskirtsAtlas() {
             p[1] = toByte(colour.g);
             p[2] = toByte(colour.b);
             // The base pass adds 1 - alpha to the ambient light.
+            p[3] = toByte(1.0 - glow);
+        }
+    return image;
+}
+
+// ---------------------------------------------------------------------------
+// The far carpet: beyond the last ring, out to the ground's edge, the city
+// goes on as a picture on the ground. Out there its buildings would be a few
+// pixels tall, a blur of roofs and lit windows, which is what the carpet's
+// texture shows: the ground's own tile, so that its streets carry on those of
+// the rings, with each lot covered by a few dark roofs, lit windows along
+// their edges.
+
+// Roofs across and along a lot, the lanes between them, and the windows'
+// depth in from a roof's edge and length along it (world units).
+constexpr int kCarpetRoofs = 3;
+constexpr double kCarpetLane = 16.0;
+constexpr double kCarpetWindowDepth = 9.0;
+constexpr double kCarpetWindowLength = 12.0;
+// The carpet lies half a storey up: above the ground's depth at the far
+// plane, below any camera that looks at it from above.
+constexpr float kCarpetHeight = kFloorHeight / 2;
+
+Image farCarpetImage() {
+    const RGBImage ground = groundTexture();
+    const int size = ground.size;
+    const double texel = double(kBlockPeriod) / size;
+    const double roofSide = (double(kLotSize) - (kCarpetRoofs - 1) * kCarpetLane) / kCarpetRoofs;
+    Image image;
+    image.allocate(4, size, size);
+    for (int j = 0; j < size; ++j)
+        for (int i = 0; i < size; ++i) {
+            const std::uint8_t* g = ground.at(i, j);
+            std::uint8_t* p = image.data + (std::size_t(j) * std::size_t(size) + std::size_t(i)) * 4;
+            p[0] = g[0];
+            p[1] = g[1];
+            p[2] = g[2];
+            p[3] = 255;
+            // Where the texel lies in the lot, and on which roof.
+            const double x = i * texel - kLotEdge, y = j * texel - kLotEdge;
+            if (x < 0 || y < 0 || x >= kLotSize || y >= kLotSize)
+                continue;
+            const int column = int(x / (roofSide + kCarpetLane)), row = int(y / (roofSide + kCarpetLane));
+            const double across = x - column * (roofSide + kCarpetLane), up = y - row * (roofSide + kCarpetLane);
+            if (across >= roofSide || up >= roofSide)
+                continue;
+            const std::uint64_t roof = std::uint64_t(row * kCarpetRoofs + column);
+            const double edge = std::min({across, up, roofSide - across, roofSide - up});
+            Rgb colour{0.20, 0.20, 0.21};
+            colour = mix(colour, Rgb{0.30, 0.29, 0.28}, hashUnit(roof, 11, 0));
+            double glow = 0.0;
+            if (edge < kCarpetWindowDepth) {
+                // A window: the run along the nearest edge picks whether it is lit.
+                const double along = edge == across || edge == roofSide - across ? up : across;
+                const std::uint64_t run = std::uint64_t(along / kCarpetWindowLength);
+                const std::uint64_t side = edge == across ? 0 : edge == up ? 1 : edge == roofSide - across ? 2 : 3;
+                if (hashUnit(roof, side, run + 200) < kLitShare) {
+                    colour = lampLight(hashUnit(roof, side, run + 400));
+                    glow = kLitGlow;
+                }
+            }
+            p[0] = toByte(colour.r);
+            p[1] = toByte(colour.g);
+            p[2] = toByte(colour.b);
             p[3] = toByte(1.0 - glow);
         }
     return image;
@@ -340,6 +411,38 @@ void addBuilding(Mesh& mesh, const OutskirtBuilding& b, const Vector3& origin, i
     addQuad(mesh, o + Vector3(-a, h, c), Vector3(b.width, 0, 0), Vector3(0, 0, -b.depth), u, u, v, v);
 }
 
+// The far carpet round the rings, out to the ground's edge, relative to the
+// map's centre: four strips of one quad each facing up, the south and north
+// ones the full width, textured like the ground (one tile a block period).
+Mesh farCarpet() {
+    Mesh mesh;
+    mesh.name = "outskirtsCarpet";
+    mesh.flags = kOutskirtMeshFlags;
+    mesh.materialIndex = 1;
+    const float inner = kMapSize / 2 + float(kOutskirtRings) * kBlockPeriod, outer = kMapSize / 2 + kGroundReach;
+    const Vector3 centre(kMapSize / 2, 0, -kMapSize / 2);
+    // A strip from west to east and from south to north, relative to the centre.
+    auto strip = [&](float west, float east, float south, float north) {
+        const Vector3 corner(west, kCarpetHeight, south);
+        const float u0 = (centre.x + west) / kBlockPeriod, v0 = -(centre.z + south) / kBlockPeriod;
+        addQuad(mesh, corner, Vector3(east - west, 0, 0), Vector3(0, 0, north - south), u0,
+                u0 + (east - west) / kBlockPeriod, v0, v0 + (south - north) / kBlockPeriod);
+    };
+    strip(-outer, outer, outer, inner);
+    strip(-outer, outer, -inner, -outer);
+    strip(-outer, -inner, inner, -inner);
+    strip(inner, outer, inner, -inner);
+    mesh.boxMin = Vector3(-outer, kCarpetHeight, -outer);
+    mesh.boxMax = Vector3(outer, kCarpetHeight, outer);
+    // As faded as the farthest ring.
+    mesh.colour[0] = mesh.colour[1] = 0.7f;
+    mesh.colour[2] = 0.7f * 1.06f;
+    Key placed;
+    placed.translation = centre;
+    mesh.bindKey = placed;
+    return mesh;
+}
+
 // The group of a block along one axis: groups of kOutskirtGroupBlocks
 // outwards from the map's edges, and the map's own width as one group.
 int groupOf(int block) {
@@ -396,6 +499,10 @@ V3DContent outskirtsModel(const std::vector<OutskirtBuilding>& buildings) {
     material.textures.add(slot);
     content.materials.add(material);
     content.textures.add(outskirtsAtlas());
+    material.name = kOutskirtCarpetMaterialName;
+    material.textures[0].textureIndex = 1;
+    content.materials.add(material);
+    content.textures.add(farCarpetImage());
 
     const float reach = float(kOutskirtRings) * kBlockPeriod;
     for (const std::pair<int, int>& key : order) {
@@ -429,6 +536,9 @@ V3DContent outskirtsModel(const std::vector<OutskirtBuilding>& buildings) {
         mesh.bindKey = placed;
         content.roots.add(mesh);
     }
+    Mesh carpet = farCarpet();
+    carpet.id = int(content.roots.size);
+    content.roots.add(carpet);
     return content;
 }
 

@@ -32,6 +32,8 @@ constexpr int kOutskirtStyles = 3;
 // where their depth keeps the ground they cover out of the light passes.
 constexpr int kOutskirtMeshFlags = kMeshHasTexCoords | kMeshUnlitInBasePass;
 constexpr const char* kOutskirtMaterialName = "cityOutskirts";
+// The far carpet's, which goes on from the last ring to the ground's edge.
+constexpr const char* kOutskirtCarpetMaterialName = "cityOutskirtsCarpet";
 
 // One box of the outskirts: footprint centre, size, storeys, facade style,
 // roof shade (0 to 7) and where its facade starts across, in bays.
@@ -56,7 +58,8 @@ int outskirtRing(int bx, int bz);
 std::vector<OutskirtBuilding> layoutOutskirts();
 
 // The model: one root mesh per group of blocks holding buildings, placed by
-// its key at the group's centre, one material with the atlas.
+// its key at the group's centre, with one material and the atlas; then the
+// far carpet round them all, with a material and texture of its own.
 V3DContent outskirtsModel(const std::vector<OutskirtBuilding>& buildings);
 
 } // namespace Vantor::tools::city
