@@ -4,6 +4,7 @@
 // material has its passes, the collision map blocks the buildings and
 // nothing near the streets under the program's lookup, and a second run
 // writes the same bytes.
+#include "city/CityImages.h"
 #include "city/CityLayout.h"
 #include "city/CityModels.h"
 #include "city/CityOutskirts.h"
@@ -445,6 +446,58 @@ TEST(CityOutskirts, BuildingsStandApartInTheLotsOfEveryRingOutsideTheMap) {
         }
     }
     EXPECT_EQ(rings.size(), size_t(city::kOutskirtRings)) << "buildings in every ring";
+}
+
+TEST(CityOutskirts, TheCarpetCoversTheGroundFromTheLastRingToItsEdgeAndCarriesOnItsStreets) {
+    const V3DContent content = city::outskirtsModel(city::layoutOutskirts());
+    const Mesh& carpet = content.roots[content.roots.size - 1];
+    ASSERT_EQ(carpet.materialIndex, 1);
+    ASSERT_EQ(std::string(content.materials[1].name.c_str()), city::kOutskirtCarpetMaterialName);
+    // Whether the carpet covers ground point (x, z), seen from above.
+    auto covers = [&](float x, float z) {
+        for (const Triangle& t : carpet.triangles) {
+            Vector3 p[3];
+            for (int k = 0; k < 3; ++k)
+                p[k] = carpet.vertices[unsigned(t.v[k])].position + carpet.bindKey.translation;
+            bool inside = true;
+            for (int k = 0; k < 3; ++k) {
+                const Vector3& a = p[k];
+                const Vector3& b = p[(k + 1) % 3];
+                // Counter-clockwise from above: the point lies left of every edge.
+                inside = inside && (b.x - a.x) * (a.z - z) - (a.x - x) * (b.z - a.z) >= 0;
+            }
+            if (inside)
+                return true;
+        }
+        return false;
+    };
+    const float rings = city::kOutskirtRings * city::kBlockPeriod, edge = city::kGroundReach;
+    for (float x = -edge + 100; x < city::kMapSize + edge; x += 400)
+        for (float z = edge - 100; z > -city::kMapSize - edge; z -= 400) {
+            const bool inRings = x > -rings && x < city::kMapSize + rings && z < rings && z > -city::kMapSize - rings;
+            ASSERT_EQ(covers(x, z), !inRings) << x << ", " << z;
+        }
+    // Its texture is the ground's tile where the streets run, and lots of
+    // roofs with some lit windows elsewhere.
+    const city::RGBImage ground = city::groundTexture();
+    const Image& texture = content.textures[unsigned(content.materials[1].textures[0].textureIndex)];
+    ASSERT_EQ(texture.width, ground.size);
+    int lotTexels = 0, glowing = 0;
+    for (int j = 0; j < ground.size; ++j)
+        for (int i = 0; i < ground.size; ++i) {
+            const unsigned char* t = texture.data + (std::size_t(j) * ground.size + i) * 4;
+            const float x = i * city::kBlockPeriod / ground.size, y = j * city::kBlockPeriod / ground.size;
+            const bool lot = x >= city::kLotEdge && y >= city::kLotEdge && x < city::kLotEdge + city::kLotSize &&
+                             y < city::kLotEdge + city::kLotSize;
+            if (!lot) {
+                ASSERT_TRUE(std::equal(t, t + 3, ground.at(i, j)) && t[3] == 255) << i << ", " << j;
+                continue;
+            }
+            ++lotTexels;
+            glowing += t[3] < 255;
+        }
+    EXPECT_GT(glowing, lotTexels / 20);
+    EXPECT_LT(glowing, lotTexels / 4);
 }
 
 TEST(CityGenerator, WritesTheSameBytesAgain) {

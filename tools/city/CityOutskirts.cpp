@@ -264,9 +264,11 @@ constexpr int kCarpetRoofs = 3;
 constexpr double kCarpetLane = 16.0;
 constexpr double kCarpetWindowDepth = 9.0;
 constexpr double kCarpetWindowLength = 12.0;
-// The carpet lies half a storey up: above the ground's depth at the far
-// plane, below any camera that looks at it from above.
+// The carpet lies half a storey above the ground, enough for the depth
+// buffer to keep the two apart out to the far plane.
 constexpr float kCarpetHeight = kFloorHeight / 2;
+// The mesh colour of the farthest ring and of the carpet beyond it.
+constexpr float kFarthestFade = 0.7f;
 
 Image farCarpetImage() {
     const RGBImage ground = groundTexture();
@@ -293,8 +295,7 @@ Image farCarpetImage() {
                 continue;
             const std::uint64_t roof = std::uint64_t(row * kCarpetRoofs + column);
             const double edge = std::min({across, up, roofSide - across, roofSide - up});
-            Rgb colour{0.20, 0.20, 0.21};
-            colour = mix(colour, Rgb{0.30, 0.29, 0.28}, hashUnit(roof, 11, 0));
+            Rgb colour = mix(Rgb{0.20, 0.20, 0.21}, Rgb{0.30, 0.29, 0.28}, hashUnit(roof, 11, 0));
             double glow = 0.0;
             if (edge < kCarpetWindowDepth) {
                 // A window: the run along the nearest edge picks whether it is lit.
@@ -411,6 +412,12 @@ void addBuilding(Mesh& mesh, const OutskirtBuilding& b, const Vector3& origin, i
     addQuad(mesh, o + Vector3(-a, h, c), Vector3(b.width, 0, 0), Vector3(0, 0, -b.depth), u, u, v, v);
 }
 
+// Farther meshes fade a little towards the evening haze: fade 1 is none.
+void fadeTowardsHaze(Mesh& mesh, float fade) {
+    mesh.colour[0] = mesh.colour[1] = fade;
+    mesh.colour[2] = std::min(1.0f, fade * 1.06f);
+}
+
 // The far carpet round the rings, out to the ground's edge, relative to the
 // map's centre: four strips of one quad each facing up, the south and north
 // ones the full width, textured like the ground (one tile a block period).
@@ -434,9 +441,7 @@ Mesh farCarpet() {
     strip(inner, outer, inner, -inner);
     mesh.boxMin = Vector3(-outer, kCarpetHeight, -outer);
     mesh.boxMax = Vector3(outer, kCarpetHeight, outer);
-    // As faded as the farthest ring.
-    mesh.colour[0] = mesh.colour[1] = 0.7f;
-    mesh.colour[2] = 0.7f * 1.06f;
+    fadeTowardsHaze(mesh, kFarthestFade);
     Key placed;
     placed.translation = centre;
     mesh.bindKey = placed;
@@ -525,12 +530,9 @@ V3DContent outskirtsModel(const std::vector<OutskirtBuilding>& buildings) {
             addBuilding(mesh, *b, centre, seenWalls(*b, members));
         mesh.boxMin = Vector3(low.x - centre.x, 0, low.z - centre.z);
         mesh.boxMax = Vector3(high.x - centre.x, high.y, high.z - centre.z);
-        // Farther groups fade a little towards the evening haze.
         const float distance = std::max(std::fabs(centre.x - kMapSize / 2) - kMapSize / 2,
                                         std::fabs(-centre.z - kMapSize / 2) - kMapSize / 2);
-        const float fade = 1.0f - 0.3f * std::clamp(distance / reach, 0.0f, 1.0f);
-        mesh.colour[0] = mesh.colour[1] = fade;
-        mesh.colour[2] = std::min(1.0f, fade * 1.06f);
+        fadeTowardsHaze(mesh, 1.0f - (1.0f - kFarthestFade) * std::clamp(distance / reach, 0.0f, 1.0f));
         Key placed;
         placed.translation = centre;
         mesh.bindKey = placed;
