@@ -211,8 +211,7 @@ struct CityScene {
         camera.position = Vector3(1600, 42, -1200);
         camera.update();
         view = camera.viewMatrix;
-        loaded = load("models/buildings/tall.v3d", true) && load("models/buildings/low.v3d", true) &&
-                 load("models/ground.v3d", false);
+        loaded = load("models/buildings/centre.v3d", true) && load("models/ground.v3d", false);
     }
 
     bool load(const char* name, bool buildings) {

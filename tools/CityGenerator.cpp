@@ -65,14 +65,11 @@ int main(int argc, char** argv) {
     const std::vector<Building> buildings = layoutCity();
 
     // The scene draws its models in this order, so the big occluders come
-    // first: the tall buildings, then the low ones, then what they may hide
-    // (the outskirts, drawn only in the ambient pass, after all of them).
-    std::vector<Building> tall, low;
-    for (const Building& b : buildings)
-        (isTall(b) ? tall : low).push_back(b);
+    // first: the buildings, all in one model, whose meshes the scene sorts
+    // nearest the eye first (so that the nearest, tall or low, hide the rest
+    // before it is shaded), then what they may hide.
     std::vector<MoverModel> files;
-    files.push_back({"models\\buildings\\tall.v3d", buildingsModel(tall)});
-    files.push_back({"models\\buildings\\low.v3d", buildingsModel(low)});
+    files.push_back({"models\\buildings\\centre.v3d", buildingsModel(buildings)});
     files.push_back({"models\\buildings\\outskirts.v3d", outskirtsModel(layoutOutskirts())});
     files.push_back({"models\\ground.v3d", groundModel()});
     auto append = [&files](std::vector<MoverModel> group) {

@@ -30,7 +30,7 @@ break_data() {
     no-init-xml) rm "config files/init.xml" ;;
     root-not-init) sed -i 's/<init>/<setup>/; s#</init>#</setup>#' "config files/init.xml" ;;
     no-collision-map) rm images/colmap.bmp ;;
-    no-model) rm models/buildings/low.v3d ;;
+    no-model) rm models/buildings/centre.v3d ;;
     no-ground-texture) rm images/ground.bmp ;;
     # An unknown operand: the assembler stops at line 3.
     bad-fragment-program) printf '!!ARBfp1.0\nTEMP t;\nMUL result.color, t, nothing;\nEND\n' >shaders/base.fp ;;
@@ -54,7 +54,7 @@ expected_log() {
             'source\modules\xml\XMLFile' 29 ;;
     root-not-init) fatal_text "init.xml is invalid" MainGM::init '.\MainGM' 49 ;;
     no-collision-map) fatal_text "Collision map not found" MainGM::init '.\MainGM' 43 ;;
-    no-model) printf 'Error Loading Model: \n    models\\buildings\\low.v3d' ;;
+    no-model) printf 'Error Loading Model: \n    models\\buildings\\centre.v3d' ;;
     no-ground-texture) printf 'Error loading texture image' ;;
     bad-fragment-program)
         fatal_text "Shader Load Error"$'\n'"$(assembler_error)"$'\n' Vantor::ShaderManager::createAsmShader \

@@ -49,6 +49,6 @@ line5=$(sed -n 5p log.txt)
 [[ "$line3" =~ ^created:\ [0-3][0-9]/[01][0-9]/[0-9][0-9]\ [0-2][0-9]:[0-5][0-9]:[0-5][0-9]$ ]] ||
     e2e_fail "log line 3 is '$line3'"
 [ "$line5" = "________________________________" ] || e2e_fail "log line 5 is '$line5'"
-grep -qF 'models\buildings\tall.v3d' log.txt || e2e_fail "the log does not show the buildings being loaded"
+grep -qF 'models\buildings\centre.v3d' log.txt || e2e_fail "the log does not show the buildings being loaded"
 ! grep -q "FATAL ERROR" log.txt || e2e_fail "the log holds a fatal error"
 echo "ok: window 1024x768 at (0, 0), sky, help texts and frame counter drawn, exit code 0, log header present"

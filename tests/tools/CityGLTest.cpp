@@ -118,7 +118,8 @@ protected:
                       0);
 
         ASSERT_TRUE(test::readSceneDescription("config files\\init.xml", s.scene));
-        ASSERT_EQ(s.scene.models.size, unsigned(4 + city::kCarCount + city::kPedestrianCount + city::kBirdCount))
+        // The buildings, the outskirts and the ground, then the movers.
+        ASSERT_EQ(s.scene.models.size, unsigned(3 + city::kCarCount + city::kPedestrianCount + city::kBirdCount))
             << "every model file loads";
         ASSERT_EQ(lights().size, 3u);
         for (const MaterialManager::MaterialShader& entry : MaterialManager::getInstance()->shaders)

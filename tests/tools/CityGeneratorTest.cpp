@@ -35,8 +35,7 @@ const std::string generatedDir = VANTOR_DATA_DIR;
 const std::string shippedDir = VANTOR_SHIPPED_DATA_DIR;
 const char* const cityFiles[] = {"config files/init.xml",
                                  "models/ground.v3d",
-                                 "models/buildings/tall.v3d",
-                                 "models/buildings/low.v3d",
+                                 "models/buildings/centre.v3d",
                                  "models/buildings/outskirts.v3d",
                                  "models/cars/car00.v3d",
                                  "models/pedestrians/pedestrian00.v3d",
@@ -307,18 +306,13 @@ TEST_F(CityData, ModelsParseWithClosedOutwardShadowMeshesWhereThePlanPutsThem) {
             EXPECT_GT(volume, 0.0f);
         }
 
-        // The building files hold the plan, the tall buildings in one, the
-        // low ones in the other, each a root placed by its key in plan order.
-        const bool tallFile = path == "models\\buildings\\tall.v3d";
-        if (tallFile || path == "models\\buildings\\low.v3d") {
-            std::vector<const city::Building*> expected;
-            for (const city::Building& b : plan)
-                if (city::isTall(b) == tallFile)
-                    expected.push_back(&b);
-            ASSERT_EQ(model.roots.size, expected.size());
+        // The buildings' file holds the plan, each building a root placed by
+        // its key in plan order.
+        if (path == "models\\buildings\\centre.v3d") {
+            ASSERT_EQ(model.roots.size, plan.size());
             for (unsigned k = 0; k < model.roots.size; ++k) {
                 const Mesh& root = model.roots[k];
-                const city::Building& b = *expected[k];
+                const city::Building& b = plan[k];
                 EXPECT_STREQ(root.name.c_str(), b.name.c_str());
                 EXPECT_EQ(root.bindKey.translation.x, b.x);
                 EXPECT_EQ(root.bindKey.translation.z, b.z);

@@ -189,8 +189,6 @@ const char* facadeMaterialName(int facade) {
 
 bool facadeHasNormalMap(int facade) { return facade == kFacadeBrick || facade == kFacadeStone; }
 
-bool isTall(const Building& building) { return building.style != BuildingStyle::lowBlock; }
-
 V3DContent buildingsModel(const std::vector<Building>& buildings) {
     V3DContent content;
     // The file's material of each facade its buildings use, in facade order.

@@ -42,11 +42,6 @@ bool facadeHasNormalMap(int facade);
 constexpr const char* kGroundMaterialName = "cityGround";
 constexpr const char* kParkMaterialName = "cityPark";
 
-// The towers, slabs and the landmark go to the file of tall buildings, the
-// low blocks to the other; their facades differ, so no material or texture
-// is in both files.
-bool isTall(const Building& building);
-
 // One root mesh per building in the list, with the materials and textures of
 // the facades they use.
 V3DContent buildingsModel(const std::vector<Building>& buildings);
