@@ -3,8 +3,8 @@
 // Writes the city into the program's data folder DATA_DIR: the
 // configuration file "config files/init.xml", the benchmark's camera tour
 // "config files/tour.xml", the models under "models/"
-// (the tall and the low buildings, the outskirts, the ground, every car,
-// pedestrian and bird), the collision map "images/colmap.bmp", the ground texture
+// (the buildings, the outskirts, the ground, every car, pedestrian and
+// bird), the collision map "images/colmap.bmp", the ground texture
 // "images/ground.bmp" and the cursor "images/cursor.bmp". The plan lives in
 // tools/city; the output depends only on it, so every run writes the same
 // bytes.
@@ -67,7 +67,7 @@ int main(int argc, char** argv) {
     // The scene draws its models in this order, so the big occluders come
     // first: the buildings, all in one model, whose meshes the scene sorts
     // nearest the eye first (so that the nearest, tall or low, hide the rest
-    // before it is shaded), then what they may hide.
+    // before the rest is shaded), then what they may hide.
     std::vector<MoverModel> files;
     files.push_back({"models\\buildings\\centre.v3d", buildingsModel(buildings)});
     files.push_back({"models\\buildings\\outskirts.v3d", outskirtsModel(layoutOutskirts())});

@@ -19,8 +19,7 @@ constexpr const char* kCursorPath = "images\\cursor.bmp";
 // light pass of textured static surfaces (assembly programs), of
 // normal-mapped facades (assembly programs reading the loader's tangents),
 // and of textured moving meshes (GLSL, lit in the mesh's own space); none
-// for meshes the light passes leave out (drawn once, in the ambient pass,
-// through their pass 0). Every material's pass 0 is the base pass ("base").
+// for meshes the light passes leave out (drawn once, through their pass 0). Every material's pass 0 is the base pass ("base").
 enum class LitPass { textured, normalMapped, moving, none };
 
 struct SceneMaterial {

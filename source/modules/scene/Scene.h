@@ -4,9 +4,9 @@
 //
 // The scene's ambient colour lights the ambient pass (the meshes that are
 // not lit per light, but for those the base pass draws whole); the base
-// pass's programs bring their own. Shadow
-// volumes are drawn with depth clamping where the driver has it, so far caps
-// beyond the far plane still count.
+// pass's programs bring their own. Shadow volumes are drawn with depth
+// clamping where the driver has it, so far caps beyond the far plane still
+// count.
 //
 // While it renders, the scene publishes the eye and the current light into
 // the shader parameter database ("eyeModelview", "eyePosition",
