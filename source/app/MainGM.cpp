@@ -591,9 +591,6 @@ void MainGM::render() {
         glFogfv(GL_FOG_COLOR, fogColour);
         glFogf(GL_FOG_DENSITY, fogDensity);
     }
-    profile.sky.start();
-    skyBox.render(false);
-    profile.sky.stop();
     Model::drawnTriangles = 0;
     Model::totalTriangles = 0;
     occlusion.beginFrameFromGL(options->nearClip, options->farClip);
@@ -609,6 +606,20 @@ void MainGM::render() {
     profile.scene.start();
     scene.renderScene();
     profile.scene.stop();
+
+    // The sky goes behind the scene, so it is drawn last, at the far plane's
+    // depth, only where the scene left the cleared depth: the pixels the
+    // scene covers are not textured for nothing. It takes the fog, which the
+    // scene switches off for itself, and the first texture unit, which the
+    // scene's last material may have left inactive.
+    profile.sky.start();
+    if (options->fog)
+        glEnable(GL_FOG);
+    glActiveTextureARB(GL_TEXTURE0_ARB);
+    glDepthRange(1.0, 1.0);
+    skyBox.render(true);
+    glDepthRange(0.0, 1.0);
+    profile.sky.stop();
 
     if (tour) {
         if (options->fog)
