@@ -8,6 +8,8 @@
 
 #include <GL/glew.h>
 
+#include <cmath>
+
 namespace Vantor {
 
 void Mesh::updateWorld(const Matrix4& parentWorld, bool force) {
@@ -135,8 +137,18 @@ void Mesh::rebuildShadow(const ShadowLight& light) {
     if (!(flags & kMeshCastsShadows))
         return;
     ShadowVolume* volume = shadowVolume(light.index);
-    if (volume && volume->active)
-        volume->rebuild(shadowMesh, false);
+    if (!volume || !volume->active)
+        return;
+    // The world plane y = floor - kFloorCutDepth, kept side up, in mesh space.
+    Vector4 plane;
+    if (std::isfinite(light.floor)) {
+        const float* m = world.m;
+        plane = Vector4(m[1], m[5], m[9], m[13] - (light.floor - kFloorCutDepth));
+    }
+    const bool floorMoved = plane.x != volume->floorPlane.x || plane.y != volume->floorPlane.y ||
+                            plane.z != volume->floorPlane.z || plane.w != volume->floorPlane.w;
+    volume->floorPlane = plane;
+    volume->rebuild(shadowMesh, floorMoved);
 }
 
 void Mesh::drawShadow(const ShadowLight& light, bool capped) {

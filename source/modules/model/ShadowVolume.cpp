@@ -399,6 +399,7 @@ void ShadowMesh::build(const ArrayList<Triangle>& meshTriangles, const ArrayList
     }
     for (const Edge& e : open)
         edges.add(e);
+    markSolid();
 }
 
 void ShadowMesh::buildReference(const ArrayList<Triangle>& meshTriangles,
@@ -461,6 +462,7 @@ void ShadowMesh::buildReference(const ArrayList<Triangle>& meshTriangles,
     }
     for (const Edge& e : open)
         edges.add(e);
+    markSolid();
 }
 
 ShadowVolume::ShadowVolume() {
@@ -536,6 +538,9 @@ void ShadowVolume::rebuild(const ShadowMesh& mesh, bool force) {
         built = true;
     }
     buildGeometry(mesh, firstBuild);
+    drawnCut = mesh.solid && differs(floorPlane, Vector4());
+    if (drawnCut)
+        cutVolume(vertices, indices, sidesEnd, floorPlane, cut);
     ++geometryBuilds;
     upload();
 }

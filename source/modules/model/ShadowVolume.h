@@ -21,6 +21,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 
 namespace Vantor {
 
@@ -33,6 +34,9 @@ constexpr float kMaxExtrusion = 15000.0f;
 // How far the near copies are pushed away from the light, so that the near
 // cap does not fight with the lit surface in depth.
 constexpr float kNearCapOffset = 20.0f;
+// How far below the floor (see ShadowLight) volumes are cut off, so that
+// their cap lies plainly behind the floor in depth.
+constexpr float kFloorCutDepth = 10.0f;
 // The silhouette is recomputed on every this-many-th build.
 constexpr int kSilhouetteInterval = 5;
 // The build counter starts at a pseudo-random value below this, so that the
@@ -58,6 +62,10 @@ public:
     ArrayList<Vector3> positions;
     ArrayList<Triangle> triangles;
     ArrayList<Edge> edges;
+    // True when the triangles bound a solid: every edge joins two triangles
+    // by shared indices, running it in opposite directions. Only such a
+    // mesh's volumes are closed, and only they are cut at the floor.
+    bool solid = false;
 
     // Welds the positions of meshVertices, copies meshTriangles onto them and
     // finds every edge's neighbour. A triangle with an index outside
@@ -67,6 +75,10 @@ public:
     // The same result by the plain quadratic scans: every corner searches all
     // welded positions in order, every edge all open edges in order.
     void buildReference(const ArrayList<Triangle>& meshTriangles, const ArrayList<Vertex>& meshVertices);
+
+private:
+    // Sets solid from triangles and edges.
+    void markSolid();
 };
 
 // The light as the volumes see it: position (x, y, z, w), w == 0 for a
@@ -76,7 +88,25 @@ struct ShadowLight {
     Vector4 position;
     float range = 0.0f;
     int index = 0;
+    // The world height nothing seen lies below (-infinity: not known).
+    float floor = -std::numeric_limits<float>::infinity();
 };
+
+// A volume cut off at a plane and closed again with a cap in the plane: its
+// triangles, sides first, over the volume's vertices followed by the points
+// the cut added.
+struct CutVolume {
+    ArrayList<Vector3> vertices;
+    ArrayList<unsigned int> indices;
+    int sidesEnd = 0;
+};
+
+// Cuts the closed volume made of indices over vertices (sides up to
+// sidesEnd) at plane, keeping where plane.x * x + plane.y * y + plane.z * z
+// + plane.w >= 0, and caps the cut. Depth-fail stencil counts of the result
+// are those of the volume for every point on the kept side.
+void cutVolume(const ArrayList<Vector3>& vertices, const ArrayList<unsigned int>& indices, int sidesEnd,
+               const Vector4& plane, CutVolume& out);
 
 class ShadowVolume {
 public:
@@ -111,6 +141,11 @@ public:
     // Index counts before the far cap and before the near cap.
     int sidesEnd = 0;
     int farCapEnd = 0;
+    // The floor as a plane in mesh space, (0, 0, 0, 0) for none, and the
+    // volume cut there when it is drawn cut (see cutVolume).
+    Vector4 floorPlane;
+    CutVolume cut;
+    bool drawnCut = false;
     bool dirty = true;
     bool active = true;
     bool capped = false;

@@ -20,25 +20,29 @@ void ShadowVolume::acquireBuffers() {
 void ShadowVolume::upload() {
     if (indexBuffer == 0 || vertexBuffer == 0)
         return;
+    const ArrayList<unsigned int>& drawnIndices = drawnCut ? cut.indices : indices;
+    const ArrayList<Vector3>& drawnVertices = drawnCut ? cut.vertices : vertices;
     glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, indexBuffer);
-    glBufferDataARB(GL_ELEMENT_ARRAY_BUFFER_ARB, GLsizeiptrARB(indices.size * sizeof(unsigned int)),
-                    indices.data, GL_STATIC_DRAW_ARB);
+    glBufferDataARB(GL_ELEMENT_ARRAY_BUFFER_ARB, GLsizeiptrARB(drawnIndices.size * sizeof(unsigned int)),
+                    drawnIndices.data, GL_STATIC_DRAW_ARB);
     glBindBufferARB(GL_ARRAY_BUFFER_ARB, vertexBuffer);
-    glBufferDataARB(GL_ARRAY_BUFFER_ARB, GLsizeiptrARB(vertices.size * sizeof(Vector3)), vertices.data,
-                    GL_STATIC_DRAW_ARB);
+    glBufferDataARB(GL_ARRAY_BUFFER_ARB, GLsizeiptrARB(drawnVertices.size * sizeof(Vector3)),
+                    drawnVertices.data, GL_STATIC_DRAW_ARB);
     glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
     glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, 0);
 }
 
 void ShadowVolume::draw(bool cappedPass) {
-    if (capped != cappedPass || culled || indices.size == 0)
+    const ArrayList<unsigned int>& drawnIndices = drawnCut ? cut.indices : indices;
+    const ArrayList<Vector3>& drawnVertices = drawnCut ? cut.vertices : vertices;
+    if (capped != cappedPass || culled || drawnIndices.size == 0)
         return;
     glEnableClientState(GL_VERTEX_ARRAY);
     if (indexBuffer != 0 && vertexBuffer != 0) {
         glBindBufferARB(GL_ARRAY_BUFFER_ARB, vertexBuffer);
         glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, indexBuffer);
         glVertexPointer(3, GL_FLOAT, 0, nullptr);
-        const GLsizei count = cappedPass ? GLsizei(indices.size) : GLsizei(sidesEnd);
+        const GLsizei count = cappedPass ? GLsizei(drawnIndices.size) : GLsizei(drawnCut ? cut.sidesEnd : sidesEnd);
         glDrawElements(GL_TRIANGLES, count, GL_UNSIGNED_INT, nullptr);
         glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
         glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, 0);
@@ -48,8 +52,8 @@ void ShadowVolume::draw(bool cappedPass) {
             glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
             glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, 0);
         }
-        glVertexPointer(3, GL_FLOAT, 0, vertices.data);
-        glDrawElements(GL_TRIANGLES, GLsizei(indices.size), GL_UNSIGNED_INT, indices.data);
+        glVertexPointer(3, GL_FLOAT, 0, drawnVertices.data);
+        glDrawElements(GL_TRIANGLES, GLsizei(drawnIndices.size), GL_UNSIGNED_INT, drawnIndices.data);
     }
     glDisableClientState(GL_VERTEX_ARRAY);
 }

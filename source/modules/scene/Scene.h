@@ -53,6 +53,10 @@ public:
     // masks what lies beyond the reach out of its lit pass; the picture is
     // the same without.
     bool reachMasks = true;
+    // Whether shadow volumes are cut off a little below the lowest point of
+    // the shown models, beneath which no lit surface lies; the picture is the
+    // same without.
+    bool floorCuts = true;
 
     // Reads "ambient", every "light" (into the light list) and every "model"
     // (loaded into the model cache; files that do not load are left out).
@@ -72,6 +76,9 @@ public:
     // model for light. With a view-projection matrix, volumes that cannot
     // reach into that view are left inactive.
     void updateShadowVolumes(const Light& light, const Vector3& eye, const Matrix4* viewProjection = nullptr);
+    // The lowest world height of the bounding boxes of the shown models'
+    // meshes; +infinity without any.
+    float floorHeight();
     // Model::render of every shown model.
     void renderModels(int mode, int light, int pass);
     // Draws the volumes of every mesh for light into the stencil buffer.

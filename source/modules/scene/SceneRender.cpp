@@ -11,6 +11,9 @@
 
 #include <GL/glew.h>
 
+#include <algorithm>
+#include <limits>
+
 namespace Vantor {
 
 namespace {
@@ -137,10 +140,33 @@ void Scene::updateShadowVolumes(const Light& light, const Vector3& eye, const Ma
                 }
             }
         }
+    ShadowLight rebuilt = shadow;
+    if (floorCuts)
+        rebuilt.floor = floorHeight();
     for (unsigned i = 0; i < models.size; ++i)
         if (Model* model = shown(i) ? cache->resolve(models[i]) : nullptr)
             for (Mesh* mesh : model->meshes)
-                mesh->rebuildShadow(shadow);
+                mesh->rebuildShadow(rebuilt);
+}
+
+float Scene::floorHeight() {
+    ModelManager* cache = ModelManager::getInstance();
+    float lowest = std::numeric_limits<float>::infinity();
+    for (unsigned i = 0; i < models.size; ++i)
+        if (Model* model = shown(i) ? cache->resolve(models[i]) : nullptr)
+            for (const Mesh* mesh : model->meshes) {
+                // The box corner lowest in the world, axis by axis.
+                const float* m = mesh->world.m;
+                const float low[3] = {mesh->boxMin.x, mesh->boxMin.y, mesh->boxMin.z};
+                const float high[3] = {mesh->boxMax.x, mesh->boxMax.y, mesh->boxMax.z};
+                float y = m[13];
+                for (int axis = 0; axis < 3; ++axis) {
+                    const float row = m[4 * axis + 1];
+                    y += row * (row > 0.0f ? low[axis] : high[axis]);
+                }
+                lowest = std::min(lowest, y);
+            }
+    return lowest;
 }
 
 void Scene::drawShadowVolumes(const Light& light, bool capped) {

@@ -172,16 +172,20 @@ TEST(ShadowMeshTest, Connectivity) {
         MeshData mesh;
         unsigned positions, triangles;
         int shared, open;
+        bool solid;
     };
     MeshData broken = floorQuad();
     broken.triangles.add(triangle(0, 4, 1, broken.vertices)); // 4 is past the end
     broken.triangles.add(triangle(-1, 2, 3, broken.vertices));
+    MeshData flipped = box({-1, -1, -1}, {1, 1, 1}, true);
+    std::swap(flipped.triangles[0].v[1], flipped.triangles[0].v[2]);
     const Case cases[] = {
-        {"closed box", box({-1, -1, -1}, {1, 1, 1}, true), 8, 12, 18, 0},
-        {"box with a seam on every edge", box({-1, -1, -1}, {1, 1, 1}, false), 8, 12, 18, 0},
-        {"seam within the tolerance", seam(0.0009f), 4, 2, 1, 4},
-        {"seam just outside the tolerance", seam(0.0011f), 6, 2, 0, 6},
-        {"indices outside the vertex list", broken, 4, 2, 1, 4},
+        {"closed box", box({-1, -1, -1}, {1, 1, 1}, true), 8, 12, 18, 0, true},
+        {"box with a seam on every edge", box({-1, -1, -1}, {1, 1, 1}, false), 8, 12, 18, 0, true},
+        {"closed box with one triangle wound backwards", flipped, 8, 12, 18, 0, false},
+        {"seam within the tolerance", seam(0.0009f), 4, 2, 1, 4, false},
+        {"seam just outside the tolerance", seam(0.0011f), 6, 2, 0, 6, false},
+        {"indices outside the vertex list", broken, 4, 2, 1, 4, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -195,6 +199,7 @@ TEST(ShadowMeshTest, Connectivity) {
             EXPECT_EQ(mesh.triangles.size, c.triangles);
             EXPECT_EQ(sharedEdges(mesh), c.shared);
             EXPECT_EQ(int(mesh.edges.size) - sharedEdges(mesh), c.open);
+            EXPECT_EQ(mesh.solid, c.solid);
         }
     }
 }
@@ -272,6 +277,95 @@ TEST(ShadowVolumeTest, SilhouetteAndVolumeGeometry) {
             EXPECT_EQ((directed.count({edge.second, edge.first})), 1u);
         }
         EXPECT_GT(volumeSum, 0.0) << "faces point inwards";
+    }
+}
+
+// The solid angle the triangle (a, b, c) covers seen from p, signed by its
+// winding, over 4 pi: summed over a closed outward surface, 1 inside, 0 outside.
+double windingOf(const Vector3& p, const Vector3& a, const Vector3& b, const Vector3& c) {
+    const double u[3] = {double(a.x) - p.x, double(a.y) - p.y, double(a.z) - p.z};
+    const double v[3] = {double(b.x) - p.x, double(b.y) - p.y, double(b.z) - p.z};
+    const double w[3] = {double(c.x) - p.x, double(c.y) - p.y, double(c.z) - p.z};
+    const auto dot3 = [](const double* x, const double* y) { return x[0] * y[0] + x[1] * y[1] + x[2] * y[2]; };
+    const double lu = std::sqrt(dot3(u, u)), lv = std::sqrt(dot3(v, v)), lw = std::sqrt(dot3(w, w));
+    const double triple = u[0] * (v[1] * w[2] - v[2] * w[1]) - u[1] * (v[0] * w[2] - v[2] * w[0]) +
+                          u[2] * (v[0] * w[1] - v[1] * w[0]);
+    const double below = lu * lv * lw + dot3(u, v) * lw + dot3(v, w) * lu + dot3(w, u) * lv;
+    return 2.0 * std::atan2(triple, below) / (4.0 * M_PI);
+}
+
+double windingOf(const Vector3& p, const ArrayList<Vector3>& vertices, const ArrayList<unsigned int>& indices) {
+    double sum = 0;
+    for (unsigned t = 0; t + 2 < indices.size; t += 3)
+        sum += windingOf(p, vertices[indices[t]], vertices[indices[t + 1]], vertices[indices[t + 2]]);
+    return sum;
+}
+
+TEST(ShadowVolumeTest, CutAtAPlaneKeepsTheVolumeClosedAndWhatItHoldsOnTheKeptSide) {
+    struct Case {
+        const char* name;
+        Vector4 light;
+        Vector4 plane;
+        bool changed; // some triangle is cut or dropped
+        bool emptied; // nothing is left
+    };
+    // Big enough for the volume to begin, 20 beyond the lit faces, inside the box.
+    const MeshData cube = box({-50, -50, -50}, {50, 50, 50}, false);
+    ShadowMesh mesh;
+    mesh.build(cube.triangles, cube.vertices);
+    ASSERT_TRUE(mesh.solid);
+    // The height of a near copy of a top corner under a light above: a plane
+    // through it meets a vertex exactly.
+    const Vector3 lightAbove(20, 500, 10), topCorner(50, 50, 50); // the lowest near copy
+    Vector3 away = topCorner - lightAbove;
+    away.normalize();
+    const float cornerHeight = (topCorner + away * kNearCapOffset).y;
+    const Case cases[] = {
+        {"through the shadow under the box", {lightAbove, 1}, {0, 1, 0, 200}, true, false},
+        {"through a near copy's corner", {lightAbove, 1}, {0, -1, 0, cornerHeight}, true, false},
+        {"tilted, through the box", {250, 300, 350, 1}, {0.3f, 0.9f, 0.2f, 60}, true, false},
+        {"directional light, across the volume", {0.2f, 1, 0.1f, 0}, {1, 0, 0, 25}, true, false},
+        {"below the far cap", {lightAbove, 1}, {0, 1, 0, 20000}, false, false},
+        {"above everything", {lightAbove, 1}, {0, 1, 0, -1000}, true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ShadowVolume volume;
+        volume.update({-50, -50, -50}, {50, 50, 50}, Matrix4(), ShadowLight{c.light, 0.0f, 0}, {});
+        volume.rebuild(mesh, false);
+        CutVolume cut;
+        cutVolume(volume.vertices, volume.indices, volume.sidesEnd, c.plane, cut);
+        const auto side = [&](const Vector3& p) { return c.plane.x * p.x + c.plane.y * p.y + c.plane.z * p.z + c.plane.w; };
+
+        EXPECT_EQ(cut.indices.size != volume.indices.size, c.changed);
+        EXPECT_EQ(cut.indices.size == 0, c.emptied);
+        EXPECT_LE(cut.sidesEnd, int(cut.indices.size));
+        std::map<std::pair<unsigned, unsigned>, int> directed;
+        for (unsigned t = 0; t + 2 < cut.indices.size; t += 3)
+            for (int k = 0; k < 3; ++k) {
+                ++directed[{cut.indices[t + k], cut.indices[t + (k + 1) % 3]}];
+                EXPECT_GE(side(cut.vertices[cut.indices[t + k]]), -0.01f) << "a corner below the plane";
+            }
+        for (const auto& [edge, count] : directed)
+            EXPECT_EQ(count, (directed[{edge.second, edge.first}])) << "open along " << edge.first << "-" << edge.second;
+
+        // Points on the kept side are inside the cut exactly when they are inside the volume.
+        int inside = 0, compared = 0;
+        for (float x = -147.3f; x < 150; x += 25)
+            for (float y = -403.1f; y < 100; y += 25)
+                for (float z = -146.9f; z < 150; z += 25) {
+                    const Vector3 p(x, y, z);
+                    if (side(p) < 1)
+                        continue;
+                    const double whole = windingOf(p, volume.vertices, volume.indices);
+                    EXPECT_NEAR(windingOf(p, cut.vertices, cut.indices), whole, 1e-3) << x << " " << y << " " << z;
+                    inside += whole > 0.5;
+                    ++compared;
+                }
+        if (!c.emptied) {
+            EXPECT_GT(inside, 0) << "no compared point lies in the shadow";
+            EXPECT_GT(compared, 0);
+        }
     }
 }
 

@@ -395,6 +395,32 @@ TEST_F(SceneGL, ALightSeenFromOutsideItsReachLightsNothingBehindIt) {
     EXPECT_GE(beyond, kMinSamplesPerKind);
 }
 
+// The volumes reach down through the floor; cut off below it and capped,
+// they leave every pixel as it was, in the rest pose and in a turned one.
+TEST_F(SceneGL, VolumesCutBelowTheFloorLeaveThePictureAsItWas) {
+    for (double dt : {0.0, 1.5}) {
+        resetPose();
+        scene().floorCuts = false;
+        renderFrame(dt, false, "volumes_whole");
+        const Frame whole = frame;
+        resetPose();
+        scene().floorCuts = true;
+        renderFrame(dt, false, "volumes_cut");
+
+        int cut = 0;
+        for (const ModelRef& ref : scene().models)
+            for (const Mesh* mesh : ModelManager::getInstance()->getModel(ref)->meshes)
+                for (const MeshInstance& instance : mesh->instances)
+                    for (const ShadowVolume& volume : instance.volumes)
+                        cut += volume.active && volume.drawnCut && volume.cut.indices.size != volume.indices.size;
+        EXPECT_GE(cut, 4) << "the boxes' volumes, for both lights, should be cut at dt " << dt;
+        int changed = 0;
+        for (size_t i = 0; i < whole.pixels.size(); ++i)
+            changed += difference(whole.pixels[i], frame.pixels[i]) != 0;
+        EXPECT_EQ(changed, 0) << "pixels changed by the cut at dt " << dt;
+    }
+}
+
 TEST_F(SceneGL, GlowsShineAtTheLightsInTheirColours) {
     resetPose();
     renderFrame(0.0, false, "no_glows");
