@@ -4,7 +4,8 @@
 // of vertices as its last (a texture seam) and has a whole row of vertices at
 // each pole, so welding has real work. The quadratic build runs once; after
 // the table the run checks that both builds agree and prints the ratio
-// reference time / hashed time (processor time).
+// reference time / hashed time (processor time). Then the volume geometry of
+// the welded sphere under a light, and its cut at a floor below it.
 //
 // --small uses a sphere of about 1,000 vertices (the CTest smoke run uses it).
 #include <benchmark/benchmark.h>
@@ -97,6 +98,49 @@ void buildReference(benchmark::State& state) {
     state.counters["edges"] = double(referenceResult.edges.size);
 }
 
+// The volume of the welded sphere under a point light above it, built once,
+// for the two steps after the connectivity: the geometry of a rebuild, and
+// the cut of that geometry at a floor through the shadow below the sphere.
+const Vantor::ShadowMesh& weldedSphere() {
+    static Vantor::ShadowMesh mesh;
+    if (mesh.triangles.size == 0)
+        mesh.build(sphere().triangles, sphere().vertices);
+    return mesh;
+}
+
+Vantor::ShadowVolume& sphereVolume() {
+    static Vantor::ShadowVolume volume;
+    static bool built = false;
+    if (!built) {
+        const Vantor::Vector3 box(kRadius, kRadius, kRadius);
+        volume.update(-box, box, Vantor::Matrix4(),
+                      Vantor::ShadowLight{Vantor::Vector4(30, 10 * kRadius, 20, 1), 0.0f, 0}, {});
+        volume.buildGeometry(weldedSphere(), true);
+        built = true;
+    }
+    return volume;
+}
+
+void volumeGeometry(benchmark::State& state) {
+    Vantor::ShadowVolume& volume = sphereVolume();
+    for (auto _ : state) {
+        volume.buildGeometry(weldedSphere(), false);
+        benchmark::DoNotOptimize(volume.indices.data);
+    }
+    state.counters["triangles"] = double(volume.indices.size / 3);
+}
+
+void cutAtFloor(benchmark::State& state) {
+    Vantor::ShadowVolume& volume = sphereVolume();
+    Vantor::CutVolume cut;
+    for (auto _ : state) {
+        Vantor::cutVolume(volume.vertices, volume.indices, volume.sidesEnd, Vantor::Vector4(0, 1, 0, 3 * kRadius),
+                          cut);
+        benchmark::DoNotOptimize(cut.indices.data);
+    }
+    state.counters["triangles"] = double(cut.indices.size / 3);
+}
+
 template <class T> bool sameList(const Vantor::ArrayList<T>& a, const Vantor::ArrayList<T>& b) {
     return a.size == b.size && (a.size == 0 || std::memcmp(a.data, b.data, sizeof(T) * a.size) == 0);
 }
@@ -116,6 +160,8 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark("ShadowBuild/Reference", buildReference)
         ->Unit(benchmark::kMillisecond)
         ->Iterations(1);
+    benchmark::RegisterBenchmark("ShadowBuild/VolumeGeometry", volumeGeometry)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("ShadowBuild/CutAtFloor", cutAtFloor)->Unit(benchmark::kMillisecond);
     benchmark::Initialize(&count, arguments.data());
     if (benchmark::ReportUnrecognizedArguments(count, arguments.data()))
         return 1;
