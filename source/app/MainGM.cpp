@@ -230,6 +230,8 @@ void MainGM::init() {
 
     if (XMLElement* sceneElement = config.findChild("scene"))
         scene.readScene(*sceneElement);
+    // Everything the city lights is one of the scene's models.
+    scene.floorCuts = true;
     for (const String& file : scene.modelFiles)
         modelGroups.add(modelGroupOf(file.c_str()));
     if (XMLElement* materials = config.findChild("materialProperties"))

@@ -54,9 +54,11 @@ public:
     // the same without.
     bool reachMasks = true;
     // Whether shadow volumes are cut off a little below the lowest point of
-    // the shown models, beneath which no lit surface lies; the picture is the
-    // same without.
-    bool floorCuts = true;
+    // the shown models, which saves filling what lies underground. The
+    // picture is the same without, as long as every lit surface is one of the
+    // shown models: a caller that draws surfaces of its own under them would
+    // see their shadows cut away.
+    bool floorCuts = false;
 
     // Reads "ambient", every "light" (into the light list) and every "model"
     // (loaded into the model cache; files that do not load are left out).

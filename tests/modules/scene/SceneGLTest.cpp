@@ -419,6 +419,7 @@ TEST_F(SceneGL, VolumesCutBelowTheFloorLeaveThePictureAsItWas) {
             changed += difference(whole.pixels[i], frame.pixels[i]) != 0;
         EXPECT_EQ(changed, 0) << "pixels changed by the cut at dt " << dt;
     }
+    scene().floorCuts = false;
 }
 
 TEST_F(SceneGL, GlowsShineAtTheLightsInTheirColours) {
