@@ -47,8 +47,9 @@ void cutVolume(const ArrayList<Vector3>& vertices, const ArrayList<unsigned int>
     out.vertices = vertices;
     out.indices.clear();
     out.sidesEnd = 0;
-    std::vector<float> distance(vertices.size);
-    for (unsigned i = 0; i < vertices.size; ++i)
+    // Only the copies that the indices use hold positions.
+    std::vector<float> distance(vertices.size, 0.0f);
+    for (unsigned i : indices)
         distance[i] = signedDistance(plane, vertices[i]);
     const auto kept = [&](unsigned i) { return distance[i] >= 0.0f; };
 
@@ -89,14 +90,13 @@ void cutVolume(const ArrayList<Vector3>& vertices, const ArrayList<unsigned int>
             else if (!kept(a) && kept(b))
                 polygon[corners++] = enter = cutPoint(a, b);
         }
-        if (corners == 0)
-            continue;
         for (unsigned j = 1; j + 1 < corners; ++j) {
             out.indices.add(polygon[0]);
             out.indices.add(polygon[j]);
             out.indices.add(polygon[j + 1]);
         }
-        if (corners != 3 || !(kept(corner[0]) && kept(corner[1]) && kept(corner[2])))
+        const bool whole = kept(corner[0]) && kept(corner[1]) && kept(corner[2]);
+        if (corners > 0 && !whole)
             seams.emplace_back(leave, enter);
     }
     if (int(indices.size) <= sidesEnd)
