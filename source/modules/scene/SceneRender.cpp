@@ -12,6 +12,7 @@
 #include <GL/glew.h>
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace Vantor {
@@ -140,9 +141,11 @@ void Scene::updateShadowVolumes(const Light& light, const Vector3& eye, const Ma
                 }
             }
         }
+    // The floor goes down in whole steps of the cut's depth, so that a low
+    // mover that bobs a little does not make every volume rebuild each frame.
     ShadowLight rebuilt = shadow;
     if (floorCuts)
-        rebuilt.floor = floorHeight();
+        rebuilt.floor = std::floor(floorHeight() / kFloorCutDepth) * kFloorCutDepth;
     for (unsigned i = 0; i < models.size; ++i)
         if (Model* model = shown(i) ? cache->resolve(models[i]) : nullptr)
             for (Mesh* mesh : model->meshes)
