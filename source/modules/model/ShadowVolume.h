@@ -6,7 +6,10 @@
 // A ShadowVolume is the per-light, per-instance record: each frame update()
 // brings the light into mesh space, range-culls and works out how far the
 // volume reaches; rebuild() re-extrudes the silhouette when the light or the
-// mesh moved; draw() issues the triangles for the stencil passes.
+// mesh moved; draw() issues the triangles for the stencil passes. Given a
+// floor plane, the volume of a solid mesh is drawn cut off below it and
+// capped (cutVolume, in ShadowVolumeFloor.cpp), with the same stencil counts
+// everywhere above it.
 //
 // Everything here except the buffer upload and draw() is plain CPU work on
 // plain data (ShadowVolumeGL.cpp holds the GL edge), so tests drive it
