@@ -145,9 +145,7 @@ void Mesh::rebuildShadow(const ShadowLight& light) {
         const float* m = world.m;
         plane = Vector4(m[1], m[5], m[9], m[13] - (light.floor - kFloorCutDepth));
     }
-    const bool floorMoved = plane.x != volume->floorPlane.x || plane.y != volume->floorPlane.y ||
-                            plane.z != volume->floorPlane.z || plane.w != volume->floorPlane.w;
-    volume->floorPlane = plane;
+    const bool floorMoved = volume->setFloorPlane(plane);
     volume->rebuild(shadowMesh, floorMoved);
 }
 

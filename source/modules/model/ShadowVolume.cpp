@@ -516,6 +516,12 @@ void ShadowVolume::update(const Vector3& boxMin, const Vector3& boxMax, const Ma
         capped = true;
 }
 
+bool ShadowVolume::setFloorPlane(const Vector4& plane) {
+    const bool moved = differs(plane, floorPlane);
+    floorPlane = plane;
+    return moved;
+}
+
 void ShadowVolume::countBuild() {
     if (buildCounter < std::numeric_limits<int>::max())
         ++buildCounter;

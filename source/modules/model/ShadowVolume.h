@@ -169,6 +169,8 @@ public:
     // force is set; otherwise only counts the build towards the next
     // silhouette refresh.
     void rebuild(const ShadowMesh& mesh, bool force);
+    // Sets floorPlane; true when it changed, so that the cut is redone.
+    bool setFloorPlane(const Vector4& plane);
     // Counts a build towards the next silhouette refresh without building:
     // for a volume left out of a frame because it cannot be seen.
     void countBuild();
