@@ -59,6 +59,10 @@ public:
     // shown models: a caller that draws surfaces of its own under them would
     // see their shadows cut away.
     bool floorCuts = false;
+    // Whether each volume is drawn once, its front and back faces counted
+    // with separate stencil operations, where the driver has them, instead
+    // of once per face; the picture is the same either way.
+    bool twoSidedVolumes = true;
 
     // Reads "ambient", every "light" (into the light list) and every "model"
     // (loaded into the model cache; files that do not load are left out).
@@ -85,6 +89,9 @@ public:
     void renderModels(int mode, int light, int pass);
     // Draws the volumes of every mesh for light into the stencil buffer.
     void drawShadowVolumes(const Light& light, bool capped);
+    // Counts the volumes for light that are drawn capped (by depth fail) or
+    // not (by depth pass) into the stencil buffer, with the stencil test on.
+    void countShadowVolumes(const Light& light, bool capped);
 
 private:
     void passEnded(const char* pass, int light);

@@ -181,6 +181,39 @@ void Scene::drawShadowVolumes(const Light& light, bool capped) {
                 mesh->drawShadow(shadow, capped);
 }
 
+void Scene::countShadowVolumes(const Light& light, bool capped) {
+    // Each face's count: capped, the back faces behind the surface add one
+    // and the front faces behind it take one away (depth fail); uncapped, the
+    // front faces in front of it add one and the back faces in front of it
+    // take one away (depth pass).
+    if (twoSidedVolumes && GLEW_VERSION_2_0) {
+        // Both faces at once, each volume drawn once. The counts wrap instead
+        // of sticking at 0 and 255, so a face that takes one away before the
+        // face that adds it is drawn still cancels it; the sums, far below
+        // 256, come out as when every adding face goes first.
+        const GLboolean culling = glIsEnabled(GL_CULL_FACE);
+        glDisable(GL_CULL_FACE);
+        if (capped) {
+            glStencilOpSeparate(GL_BACK, GL_KEEP, GL_INCR_WRAP, GL_KEEP);
+            glStencilOpSeparate(GL_FRONT, GL_KEEP, GL_DECR_WRAP, GL_KEEP);
+        } else {
+            glStencilOpSeparate(GL_FRONT, GL_KEEP, GL_KEEP, GL_INCR_WRAP);
+            glStencilOpSeparate(GL_BACK, GL_KEEP, GL_KEEP, GL_DECR_WRAP);
+        }
+        drawShadowVolumes(light, capped);
+        if (culling)
+            glEnable(GL_CULL_FACE);
+        return;
+    }
+    // One face at a time, every adding face first.
+    glCullFace(capped ? GL_FRONT : GL_BACK);
+    glStencilOp(GL_KEEP, capped ? GL_INCR : GL_KEEP, capped ? GL_KEEP : GL_INCR);
+    drawShadowVolumes(light, capped);
+    glCullFace(capped ? GL_BACK : GL_FRONT);
+    glStencilOp(GL_KEEP, capped ? GL_DECR : GL_KEEP, capped ? GL_KEEP : GL_DECR);
+    drawShadowVolumes(light, capped);
+}
+
 void Scene::passEnded(const char* pass, int light) {
     if (passObserver)
         passObserver->passEnded(pass, light);
@@ -253,21 +286,9 @@ void Scene::renderScene() {
         glPolygonOffset(0.0f, kVolumeOffsetUnits);
 
         // Depth fail for the volumes that need caps, then depth pass for the others.
-        glCullFace(GL_FRONT);
-        glStencilOp(GL_KEEP, GL_INCR, GL_KEEP);
         glDisable(GL_TEXTURE_2D);
-        drawShadowVolumes(light, true);
-        glCullFace(GL_BACK);
-        glStencilOp(GL_KEEP, GL_DECR, GL_KEEP);
-        drawShadowVolumes(light, true);
-
-        glCullFace(GL_BACK);
-        glStencilOp(GL_KEEP, GL_KEEP, GL_INCR);
-        glDisable(GL_TEXTURE_2D);
-        drawShadowVolumes(light, false);
-        glCullFace(GL_FRONT);
-        glStencilOp(GL_KEEP, GL_KEEP, GL_DECR);
-        drawShadowVolumes(light, false);
+        countShadowVolumes(light, true);
+        countShadowVolumes(light, false);
         passEnded("volumes", light.index);
         if (reachMasks && maskPays(light, eye)) {
             maskOutOfReach(light);

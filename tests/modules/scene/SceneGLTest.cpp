@@ -395,31 +395,43 @@ TEST_F(SceneGL, ALightSeenFromOutsideItsReachLightsNothingBehindIt) {
     EXPECT_GE(beyond, kMinSamplesPerKind);
 }
 
-// The volumes reach down through the floor; cut off below it and capped,
-// they leave every pixel as it was, in the rest pose and in a turned one.
-TEST_F(SceneGL, VolumesCutBelowTheFloorLeaveThePictureAsItWas) {
-    for (double dt : {0.0, 1.5}) {
-        resetPose();
-        scene().floorCuts = false;
-        renderFrame(dt, false, "volumes_whole");
-        const Frame whole = frame;
-        resetPose();
-        scene().floorCuts = true;
-        renderFrame(dt, false, "volumes_cut");
+// The ways of drawing the volumes that spare the renderer work leave every
+// pixel as it was, in the rest pose and in a turned one: the volumes cut off
+// below the floor and capped there, and both faces of a volume drawn at once
+// with counts that wrap.
+TEST_F(SceneGL, CheaperVolumesLeaveThePictureAsItWas) {
+    struct Way {
+        const char* name;
+        bool Scene::*on;
+    };
+    for (const Way& way : {Way{"floor cuts", &Scene::floorCuts}, Way{"both faces at once", &Scene::twoSidedVolumes}}) {
+        const bool usual = scene().*way.on;
+        for (double dt : {0.0, 1.5}) {
+            resetPose();
+            scene().*way.on = false;
+            renderFrame(dt, false, "volumes_plain");
+            const Frame plain = frame;
+            resetPose();
+            scene().*way.on = true;
+            renderFrame(dt, false, "volumes_cheaper");
 
-        int cut = 0;
-        for (const ModelRef& ref : scene().models)
-            for (const Mesh* mesh : ModelManager::getInstance()->getModel(ref)->meshes)
-                for (const MeshInstance& instance : mesh->instances)
-                    for (const ShadowVolume& volume : instance.volumes)
-                        cut += volume.active && volume.drawnCut && volume.cut.indices.size != volume.indices.size;
-        EXPECT_GE(cut, 4) << "the boxes' volumes, for both lights, should be cut at dt " << dt;
-        int changed = 0;
-        for (size_t i = 0; i < whole.pixels.size(); ++i)
-            changed += difference(whole.pixels[i], frame.pixels[i]) != 0;
-        EXPECT_EQ(changed, 0) << "pixels changed by the cut at dt " << dt;
+            if (way.on == &Scene::floorCuts) {
+                int cut = 0;
+                for (const ModelRef& ref : scene().models)
+                    for (const Mesh* mesh : ModelManager::getInstance()->getModel(ref)->meshes)
+                        for (const MeshInstance& instance : mesh->instances)
+                            for (const ShadowVolume& volume : instance.volumes)
+                                cut += volume.active && volume.drawnCut &&
+                                       volume.cut.indices.size != volume.indices.size;
+                EXPECT_GE(cut, 4) << "the boxes' volumes, for both lights, should be cut at dt " << dt;
+            }
+            int changed = 0;
+            for (size_t i = 0; i < plain.pixels.size(); ++i)
+                changed += difference(plain.pixels[i], frame.pixels[i]) != 0;
+            EXPECT_EQ(changed, 0) << way.name << ": pixels changed at dt " << dt;
+        }
+        scene().*way.on = usual;
     }
-    scene().floorCuts = false;
 }
 
 TEST_F(SceneGL, GlowsShineAtTheLightsInTheirColours) {
