@@ -68,7 +68,9 @@ public:
     // (loaded into the model cache; files that do not load are left out).
     void readScene(XMLElement& sceneElement);
     // Renders every model with the current modelview as the camera's view,
-    // advancing the animations by frameDelta.
+    // advancing the animations by frameDelta. The stencil buffer is to be
+    // clear when it starts, as the frame's clear leaves it; the last light
+    // with shadows leaves its counts there.
     void renderScene();
 
     bool shown(unsigned index) const { return index >= modelHidden.size || !modelHidden[index]; }

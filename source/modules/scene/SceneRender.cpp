@@ -246,6 +246,13 @@ void Scene::renderScene() {
     int viewport[4];
     glGetIntegerv(GL_VIEWPORT, viewport);
 
+    // The last light that casts shadows; the stencil buffer it leaves is
+    // cleared only by the next frame.
+    const Light* lastShadowed = nullptr;
+    for (const Light& light : sceneLights)
+        if (light.castShadows)
+            lastShadowed = &light;
+
     for (const Light& light : sceneLights) {
         params->vectors.setValue("lightPosition", light.position);
         params->vectors.setValue("lightDiffuse", toVector(light.diffuse));
@@ -312,8 +319,10 @@ void Scene::renderScene() {
         passEnded("light", light.index);
         glDisable(GL_BLEND);
         glDisable(GL_STENCIL_TEST);
-        // Every shadowed light leaves a clear stencil buffer for the next one.
-        glClear(GL_STENCIL_BUFFER_BIT);
+        // Every shadowed light but the last leaves a clear stencil buffer for
+        // the next one; lights without shadows clear it themselves.
+        if (&light != lastShadowed)
+            glClear(GL_STENCIL_BUFFER_BIT);
         glDisable(GL_SCISSOR_TEST);
     }
 
