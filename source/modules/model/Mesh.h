@@ -129,8 +129,9 @@ public:
     void hardwareSkin();
     void render(int mode, int light, int pass);
     // Rasterises the triangles into the culler's buffer when the mesh is big
-    // and near enough to hide others.
-    void addToOccluder(OcclusionCuller& culler);
+    // and near enough to hide others, unless memo (or null) says they are in
+    // it already.
+    void addToOccluder(OcclusionCuller& culler, OcclusionMemo* memo = nullptr);
     void updateShadow(const Vector3& eye, const ShadowLight& light);
     void rebuildShadow(const ShadowLight& light);
     void drawShadow(const ShadowLight& light, bool capped);

@@ -132,7 +132,7 @@ void Mesh::hardwareSkin() {
     checkGLError(hardwareSkinName, meshSourceFile, lineHardwareSkinCheck);
 }
 
-void Mesh::addToOccluder(OcclusionCuller& culler) {
+void Mesh::addToOccluder(OcclusionCuller& culler, OcclusionMemo* memo) {
     VAObject* array = vertexArray.get();
     if (!array || array->indexListCount == 0 || array->indexLists[0].count == 0)
         return;
@@ -141,7 +141,7 @@ void Mesh::addToOccluder(OcclusionCuller& culler) {
     const VAIndexList& list = array->indexLists[0];
     culler.addOccluderFromGL(boxMin, boxMax, reinterpret_cast<const int*>(list.indices), list.count,
                              reinterpret_cast<const float*>(array->block.data + array->positionOffset),
-                             array->vertexCount);
+                             array->vertexCount, memo);
 }
 
 void Mesh::render(int mode, int light, int pass) {
@@ -185,7 +185,7 @@ void Mesh::render(int mode, int light, int pass) {
     if (record && (record->flags & kInstanceCullTest) == kInstanceCullTest)
         culler = record->occlusion;
     if (instance && culler && visible)
-        instance->occluded = culler->isOccludedFromGL(boxMin, boxMax, nullptr, false);
+        instance->occluded = culler->isOccludedFromGL(boxMin, boxMax, instance->occlusionTest);
     const bool occluded = instance && instance->occluded;
     if (visible && vertexArray && !occluded) {
         ShaderManager* shaders = ShaderManager::getInstance();
@@ -205,7 +205,7 @@ void Mesh::render(int mode, int light, int pass) {
         }
         vertexArray->draw(positionsOnly);
         if (culler && instance && instance->occluder)
-            addToOccluder(*culler);
+            addToOccluder(*culler, &instance->occluderDrawn);
         // The attribute stack was pushed after the skinning program was
         // enabled, so popping it would enable the program again: unbind last.
         if (!positionsOnly)

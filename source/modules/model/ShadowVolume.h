@@ -21,6 +21,7 @@
 #include "Core/Vector3.h"
 #include "Core/Vector4.h"
 #include "modules/model/ModelTypes.h"
+#include "modules/occlusion/OcclusionMemo.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -195,6 +196,10 @@ private:
 struct MeshInstance {
     bool occluded = false;
     bool occluder = false;
+    // The instance's last occlusion test and occluder, which the later
+    // passes of a frame do not repeat while the buffer stays the same.
+    OcclusionMemo occlusionTest;
+    OcclusionMemo occluderDrawn;
     ShadowVolume volumes[kMaxShadowLights];
 };
 

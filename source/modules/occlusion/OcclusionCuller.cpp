@@ -141,12 +141,14 @@ OcclusionCuller::OcclusionCuller() {
 
 void OcclusionCuller::setSize(int w, int h) {
     depth.setSize(w, h);
+    ++clears;
     width = depth.width;
     height = depth.height;
 }
 
 void OcclusionCuller::setProjection(const Matrix4& m) {
     projection = m;
+    ++writes;
     matricesDirty = true;
 }
 
@@ -291,6 +293,38 @@ bool OcclusionCuller::isOccluded(const Vector3& min, const Vector3& max, const M
     return enabled && !visible;
 }
 
+namespace {
+
+bool sameTaking(const OcclusionMemo& memo, const Vector3& min, const Vector3& max, const Matrix4& modelviewMatrix) {
+    return std::memcmp(memo.modelview.m, modelviewMatrix.m, sizeof memo.modelview.m) == 0 &&
+           memo.boxMin.x == min.x && memo.boxMin.y == min.y && memo.boxMin.z == min.z && memo.boxMax.x == max.x &&
+           memo.boxMax.y == max.y && memo.boxMax.z == max.z;
+}
+
+void take(OcclusionMemo& memo, unsigned clears, unsigned writes, const Vector3& min, const Vector3& max,
+          const Matrix4& modelviewMatrix) {
+    memo.clears = clears;
+    memo.writes = writes;
+    memo.boxMin = min;
+    memo.boxMax = max;
+    memo.modelview = modelviewMatrix;
+}
+
+} // namespace
+
+bool OcclusionCuller::isOccluded(const Vector3& min, const Vector3& max, const Matrix4& modelviewMatrix,
+                                 OcclusionMemo& memo) {
+    if (enabled && memo.clears == clears && memo.writes == writes && sameTaking(memo, min, max, modelviewMatrix))
+        return memo.occluded;
+    const bool occluded = isOccluded(min, max, modelviewMatrix, projection, nullptr, false);
+    // A disabled culler hides nothing, whatever the buffer holds.
+    if (enabled) {
+        take(memo, clears, writes, min, max, modelviewMatrix);
+        memo.occluded = occluded;
+    }
+    return occluded;
+}
+
 float OcclusionCuller::occluderThreshold(float distance) {
     const float l = distance > 0 ? (1 - kOccluderNearDistance / distance) * kOccluderScale : kOccluderMinDiagonal;
     if (l < kOccluderMinDiagonal)
@@ -299,7 +333,10 @@ float OcclusionCuller::occluderThreshold(float distance) {
 }
 
 void OcclusionCuller::addOccluder(const Vector3& boxMin, const Vector3& boxMax, const Matrix4& modelviewMatrix,
-                                  const int* indices, int indexCount, const float* positions, int vertexCount) {
+                                  const int* indices, int indexCount, const float* positions, int vertexCount,
+                                  OcclusionMemo* memo) {
+    if (memo && memo->clears == clears && sameTaking(*memo, boxMin, boxMax, modelviewMatrix))
+        return;
     Vector3 centre = (boxMin + boxMax) * 0.5f;
     modelviewMatrix.transformPoint(centre);
     const float diagonal = (boxMax - boxMin).length();
@@ -312,6 +349,9 @@ void OcclusionCuller::addOccluder(const Vector3& boxMin, const Vector3& boxMax, 
     testing = false;
     submit(indices, indexCount, positions, vertexCount, kOcclusionTriangles);
     testing = wasTesting;
+    ++writes;
+    if (memo)
+        take(*memo, clears, writes, boxMin, boxMax, modelviewMatrix);
 }
 
 } // namespace Vantor

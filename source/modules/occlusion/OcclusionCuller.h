@@ -15,6 +15,7 @@
 #include "Core/HashTable.h"
 #include "Core/Matrix4.h"
 #include "Core/Vector3.h"
+#include "modules/occlusion/OcclusionMemo.h"
 
 namespace Vantor {
 
@@ -155,6 +156,10 @@ public:
     float nearClip = 0.1f;
     bool matricesDirty = true;
     int occluderPolygons = 0;
+    // How often the buffer was cleared and how often an occluder was drawn
+    // into it: what OcclusionMemo compares with.
+    unsigned clears = 1;
+    unsigned writes = 0;
     // Planes (a, b, c, d) with a x + b y + c z + d w >= 0 inside: -w <= x, y, z <= w.
     float clipPlanes[6][4];
     GLVertexList vertices;
@@ -176,7 +181,10 @@ public:
     OcclusionCuller& operator=(const OcclusionCuller&) = delete;
 
     void setSize(int w, int h);
-    void clear() { depth.clear(); }
+    void clear() {
+        depth.clear();
+        ++clears;
+    }
     void setProjection(const Matrix4& m);
     // Also keeps the inverse, whose translation is the eye in object space.
     void setModelview(const Matrix4& m);
@@ -207,11 +215,17 @@ public:
     // buffer test; projectionMatrix is used for the frustum test only.
     bool isOccluded(const Vector3& min, const Vector3& max, const Matrix4& modelviewMatrix,
                     const Matrix4& projectionMatrix, const float* extraSize, bool withFrustumTest);
+    // The same test without the frustum test or extra size, answered from
+    // memo when nothing has changed since it was taken, and remembered there.
+    bool isOccluded(const Vector3& min, const Vector3& max, const Matrix4& modelviewMatrix, OcclusionMemo& memo);
 
     // Rasterises a mesh's triangles in write mode when its box is big for its
     // distance to the eye (see kOccluder*) and the culler is enabled.
+    // With memo (or null), nothing is drawn when the same occluder, same box
+    // and modelview, was drawn since the last clear.
     void addOccluder(const Vector3& boxMin, const Vector3& boxMax, const Matrix4& modelviewMatrix,
-                     const int* indices, int indexCount, const float* positions, int vertexCount);
+                     const int* indices, int indexCount, const float* positions, int vertexCount,
+                     OcclusionMemo* memo = nullptr);
 
     // The threshold diagonal for a mesh whose box centre is at distance d from the eye.
     static float occluderThreshold(float distance);
@@ -222,8 +236,9 @@ public:
     void drawBuffer() const;
     void beginFrameFromGL(float nearDistance, float farDistance);
     bool isOccludedFromGL(const Vector3& min, const Vector3& max, const float* extraSize, bool withFrustumTest);
+    bool isOccludedFromGL(const Vector3& min, const Vector3& max, OcclusionMemo& memo);
     void addOccluderFromGL(const Vector3& boxMin, const Vector3& boxMax, const int* indices, int indexCount,
-                           const float* positions, int vertexCount);
+                           const float* positions, int vertexCount, OcclusionMemo* memo = nullptr);
 
     // True when spans of kVectorSpanMin or more run four pixels at a time.
     bool vectorSpans() const { return depth.vectorStorage && !forceScalar; }

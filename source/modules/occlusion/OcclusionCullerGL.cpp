@@ -40,9 +40,15 @@ bool OcclusionCuller::isOccludedFromGL(const Vector3& min, const Vector3& max, c
                       withFrustumTest);
 }
 
+bool OcclusionCuller::isOccludedFromGL(const Vector3& min, const Vector3& max, OcclusionMemo& memo) {
+    return isOccluded(min, max, currentMatrix(GL_MODELVIEW_MATRIX), memo);
+}
+
 void OcclusionCuller::addOccluderFromGL(const Vector3& boxMin, const Vector3& boxMax, const int* indices,
-                                        int indexCount, const float* positions, int vertexCount) {
-    addOccluder(boxMin, boxMax, currentMatrix(GL_MODELVIEW_MATRIX), indices, indexCount, positions, vertexCount);
+                                        int indexCount, const float* positions, int vertexCount,
+                                        OcclusionMemo* memo) {
+    addOccluder(boxMin, boxMax, currentMatrix(GL_MODELVIEW_MATRIX), indices, indexCount, positions, vertexCount,
+                memo);
 }
 
 } // namespace Vantor

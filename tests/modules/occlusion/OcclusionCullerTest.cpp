@@ -2,7 +2,8 @@
 // paths, and scan conversion of every polygon, against each other on seeded
 // random polygons, exact pixels of scan
 // conversion, and a table of whole-object culling cases (occluders, the
-// frustum test, the eye-inside rule, the minimum box size, disabled culling).
+// frustum test, the eye-inside rule, the minimum box size, disabled culling)
+// and the memos that spare repeated tests and occluders.
 #include "../../support/TestMath.h"
 
 #include "modules/occlusion/OcclusionCuller.h"
@@ -311,6 +312,67 @@ TEST(OcclusionCulling, CasesTable) {
             drawOccluders(culler, c.occluders);
         EXPECT_EQ(c.expectOccluderPolygons, culler.occluderPolygons);
         EXPECT_FALSE(culler.testing);
+    }
+}
+
+// A memo answers a repeated test only while the buffer is as it was: at
+// every step its answer is the one a test without it gives, and an occluder
+// drawn again before a clear adds no polygon and changes no depth.
+TEST(OcclusionCulling, MemosAnswerAsTheBufferDoes) {
+    OcclusionCuller culler;
+    culler.setSize(600, 300);
+    culler.scaleX = 300;
+    culler.scaleY = 150;
+    const Matrix4 projection = perspective(45, 2, 1, 10000);
+    culler.beginFrame(1, 10000, projection);
+    const Vector3 wallMin(-400, -200, -520), wallMax(400, 200, -500);
+    const BoxMesh wall(wallMin, wallMax);
+    const Vector3 boxMin(-20, -20, -820), boxMax(20, 20, -780);
+    Matrix4 inFront;
+    inFront.m[14] = 400;  // the box moved in front of the wall
+    OcclusionMemo test, drawn;
+
+    enum Step { Retest, AddWall, Clear, Disable, Enable, InFront };
+    struct {
+        Step step;
+        bool culled;        // the answer a fresh test gives after the step
+        int wallPolygons;   // occluder polygons so far
+    } const steps[] = {
+        {Retest, false, 0},  {AddWall, true, 12},   {Retest, true, 12}, {AddWall, true, 12}, {InFront, false, 12},
+        {Retest, true, 12},  {Disable, false, 12},  {Enable, true, 12}, {Clear, false, 0},   {AddWall, true, 12},
+    };
+    for (const auto& s : steps) {
+        Matrix4 modelview;
+        switch (s.step) {
+        case Retest:
+            break;
+        case AddWall: {
+            const std::vector<float> before = bufferOf(culler);
+            const bool again = drawn.clears == culler.clears;
+            culler.addOccluder(wallMin, wallMax, Matrix4(), wall.indices, 36, wall.positions, 8, &drawn);
+            if (again) {
+                EXPECT_EQ(before, bufferOf(culler)) << "the wall drawn again";
+            }
+            break;
+        }
+        case Clear:
+            culler.beginFrame(1, 10000, projection);
+            culler.occluderPolygons = 0;
+            break;
+        case Disable:
+            culler.enabled = false;
+            break;
+        case Enable:
+            culler.enabled = true;
+            break;
+        case InFront:
+            modelview = inFront;
+            break;
+        }
+        const bool fresh = culler.isOccluded(boxMin, boxMax, modelview, projection, nullptr, false);
+        EXPECT_EQ(s.culled, fresh) << "step " << &s - steps;
+        EXPECT_EQ(fresh, culler.isOccluded(boxMin, boxMax, modelview, test)) << "step " << &s - steps;
+        EXPECT_EQ(s.wallPolygons, culler.occluderPolygons) << "step " << &s - steps;
     }
 }
 
