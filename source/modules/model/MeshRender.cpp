@@ -185,7 +185,7 @@ void Mesh::render(int mode, int light, int pass) {
     if (record && (record->flags & kInstanceCullTest) == kInstanceCullTest)
         culler = record->occlusion;
     if (instance && culler && visible)
-        instance->occluded = culler->isOccludedFromGL(boxMin, boxMax, instance->occlusionTest);
+        instance->occluded = culler->isOccludedFromGL(boxMin, boxMax, nullptr, false, &instance->occlusionTest);
     const bool occluded = instance && instance->occluded;
     if (visible && vertexArray && !occluded) {
         ShaderManager* shaders = ShaderManager::getInstance();

@@ -187,11 +187,11 @@ void Model::render(int mode, int light, int pass, bool skipCulling) {
     }
 }
 
-bool Model::instanceCulled(const ModelInstance& record) const {
+bool Model::instanceCulled(ModelInstance& record) const {
     if ((record.flags & kInstanceCullTest) != kInstanceCullTest || !record.occlusion)
         return false;
     const float* extra = record.hasExtraSize ? record.extraSize : nullptr;
-    return record.occlusion->isOccludedFromGL(boxMin, boxMax, extra, true);
+    return record.occlusion->isOccludedFromGL(boxMin, boxMax, extra, true, &record.test);
 }
 
 void Motion::apply(Model& model, float time, bool interpolate) {

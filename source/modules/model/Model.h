@@ -64,6 +64,9 @@ struct ModelInstance {
     // Grows the model's box on each axis for its test when hasExtraSize is set.
     bool hasExtraSize = false;
     float extraSize[3] = {0.0f, 0.0f, 0.0f};
+    // The last test, which the later passes of a frame take while the
+    // culler's buffer stays the same.
+    OcclusionMemo test;
 };
 
 // What a V3D file holds besides meshes and motions, and the progress lines of
@@ -148,7 +151,7 @@ public:
     ModelInstance* instance();
     // The culling test of record against its culler with the current GL
     // matrices; false when the record asks for none.
-    bool instanceCulled(const ModelInstance& record) const;
+    bool instanceCulled(ModelInstance& record) const;
 
 private:
     // Re-points the flat table, bones and back pointers after a copy from other.

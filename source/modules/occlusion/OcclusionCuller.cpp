@@ -313,13 +313,22 @@ void take(OcclusionMemo& memo, unsigned clears, unsigned writes, const Vector3& 
 } // namespace
 
 bool OcclusionCuller::isOccluded(const Vector3& min, const Vector3& max, const Matrix4& modelviewMatrix,
+                                 const Matrix4& projectionMatrix, const float* extraSize, bool withFrustumTest,
                                  OcclusionMemo& memo) {
-    if (enabled && memo.clears == clears && memo.writes == writes && sameTaking(memo, min, max, modelviewMatrix))
+    const Vector3 extra = extraSize ? Vector3(extraSize[0], extraSize[1], extraSize[2]) : Vector3();
+    const bool sameFrustum =
+        memo.frustumTest == withFrustumTest &&
+        (!withFrustumTest || std::memcmp(memo.projection.m, projectionMatrix.m, sizeof memo.projection.m) == 0);
+    if (enabled && memo.clears == clears && memo.writes == writes && sameTaking(memo, min, max, modelviewMatrix) &&
+        memo.extraSize.x == extra.x && memo.extraSize.y == extra.y && memo.extraSize.z == extra.z && sameFrustum)
         return memo.occluded;
-    const bool occluded = isOccluded(min, max, modelviewMatrix, projection, nullptr, false);
+    const bool occluded = isOccluded(min, max, modelviewMatrix, projectionMatrix, extraSize, withFrustumTest);
     // A disabled culler hides nothing, whatever the buffer holds.
     if (enabled) {
         take(memo, clears, writes, min, max, modelviewMatrix);
+        memo.extraSize = extra;
+        memo.frustumTest = withFrustumTest;
+        memo.projection = projectionMatrix;
         memo.occluded = occluded;
     }
     return occluded;

@@ -215,9 +215,11 @@ public:
     // buffer test; projectionMatrix is used for the frustum test only.
     bool isOccluded(const Vector3& min, const Vector3& max, const Matrix4& modelviewMatrix,
                     const Matrix4& projectionMatrix, const float* extraSize, bool withFrustumTest);
-    // The same test without the frustum test or extra size, answered from
-    // memo when nothing has changed since it was taken, and remembered there.
-    bool isOccluded(const Vector3& min, const Vector3& max, const Matrix4& modelviewMatrix, OcclusionMemo& memo);
+    // The same test, answered from memo when it was taken with the same
+    // arguments and nothing has changed since, and remembered there.
+    bool isOccluded(const Vector3& min, const Vector3& max, const Matrix4& modelviewMatrix,
+                    const Matrix4& projectionMatrix, const float* extraSize, bool withFrustumTest,
+                    OcclusionMemo& memo);
 
     // Rasterises a mesh's triangles in write mode when its box is big for its
     // distance to the eye (see kOccluder*) and the culler is enabled.
@@ -235,8 +237,8 @@ public:
     // GL matrices and forward to the plain calls above.
     void drawBuffer() const;
     void beginFrameFromGL(float nearDistance, float farDistance);
-    bool isOccludedFromGL(const Vector3& min, const Vector3& max, const float* extraSize, bool withFrustumTest);
-    bool isOccludedFromGL(const Vector3& min, const Vector3& max, OcclusionMemo& memo);
+    bool isOccludedFromGL(const Vector3& min, const Vector3& max, const float* extraSize, bool withFrustumTest,
+                          OcclusionMemo* memo = nullptr);
     void addOccluderFromGL(const Vector3& boxMin, const Vector3& boxMax, const int* indices, int indexCount,
                            const float* positions, int vertexCount, OcclusionMemo* memo = nullptr);
 

@@ -35,13 +35,13 @@ void OcclusionCuller::beginFrameFromGL(float nearDistance, float farDistance) {
 }
 
 bool OcclusionCuller::isOccludedFromGL(const Vector3& min, const Vector3& max, const float* extraSize,
-                                       bool withFrustumTest) {
-    return isOccluded(min, max, currentMatrix(GL_MODELVIEW_MATRIX), currentMatrix(GL_PROJECTION_MATRIX), extraSize,
-                      withFrustumTest);
-}
-
-bool OcclusionCuller::isOccludedFromGL(const Vector3& min, const Vector3& max, OcclusionMemo& memo) {
-    return isOccluded(min, max, currentMatrix(GL_MODELVIEW_MATRIX), memo);
+                                       bool withFrustumTest, OcclusionMemo* memo) {
+    const Matrix4 modelviewMatrix = currentMatrix(GL_MODELVIEW_MATRIX);
+    // Only the frustum test reads GL's projection.
+    const Matrix4 projectionMatrix = withFrustumTest ? currentMatrix(GL_PROJECTION_MATRIX) : projection;
+    if (memo)
+        return isOccluded(min, max, modelviewMatrix, projectionMatrix, extraSize, withFrustumTest, *memo);
+    return isOccluded(min, max, modelviewMatrix, projectionMatrix, extraSize, withFrustumTest);
 }
 
 void OcclusionCuller::addOccluderFromGL(const Vector3& boxMin, const Vector3& boxMax, const int* indices,

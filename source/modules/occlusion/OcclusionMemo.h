@@ -17,6 +17,11 @@ struct OcclusionMemo {
     unsigned writes = 0;
     Matrix4 modelview;
     Vector3 boxMin, boxMax;
+    // A test's extra size (zeros for none), and its projection when it made
+    // the frustum test too.
+    Vector3 extraSize;
+    bool frustumTest = false;
+    Matrix4 projection;
     // A test's answer.
     bool occluded = false;
 };

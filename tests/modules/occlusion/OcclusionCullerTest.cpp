@@ -330,7 +330,8 @@ TEST(OcclusionCulling, MemosAnswerAsTheBufferDoes) {
     const Vector3 boxMin(-20, -20, -820), boxMax(20, 20, -780);
     Matrix4 inFront;
     inFront.m[14] = 400;  // the box moved in front of the wall
-    OcclusionMemo test, drawn;
+    OcclusionMemo test, framedTest, drawn;
+    const float extra[3] = {8, 8, 8};
 
     enum Step { Retest, AddWall, Clear, Disable, Enable, InFront };
     struct {
@@ -371,7 +372,12 @@ TEST(OcclusionCulling, MemosAnswerAsTheBufferDoes) {
         }
         const bool fresh = culler.isOccluded(boxMin, boxMax, modelview, projection, nullptr, false);
         EXPECT_EQ(s.culled, fresh) << "step " << &s - steps;
-        EXPECT_EQ(fresh, culler.isOccluded(boxMin, boxMax, modelview, test)) << "step " << &s - steps;
+        EXPECT_EQ(fresh, culler.isOccluded(boxMin, boxMax, modelview, projection, nullptr, false, test))
+            << "step " << &s - steps;
+        // With the frustum test and an extra size, as a model's test asks.
+        EXPECT_EQ(culler.isOccluded(boxMin, boxMax, modelview, projection, extra, true),
+                  culler.isOccluded(boxMin, boxMax, modelview, projection, extra, true, framedTest))
+            << "step " << &s - steps;
         EXPECT_EQ(s.wallPolygons, culler.occluderPolygons) << "step " << &s - steps;
     }
 }
