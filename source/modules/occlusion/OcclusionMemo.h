@@ -2,8 +2,9 @@
 // done with. The culler's buffer only changes when it is cleared or an
 // occluder is drawn into it, so a test repeated with the same box and
 // modelview before either happens gives the same answer, and an occluder
-// drawn again before the next clear changes nothing (each pixel keeps the
-// nearest depth). Objects drawn in several passes a frame keep one of each.
+// drawn again, with the same triangles, before the next clear changes
+// nothing (each pixel keeps the nearest depth). Objects drawn in several
+// passes a frame keep one of each.
 #pragma once
 
 #include "Core/Matrix4.h"
