@@ -190,6 +190,10 @@ private:
     void acquireBuffers();
     // GL edge: upload indices and vertices into the buffers, if any.
     void upload();
+    // What is uploaded and drawn: the cut volume when it is drawn cut.
+    const ArrayList<unsigned int>& drawnIndices() const { return drawnCut ? cut.indices : indices; }
+    const ArrayList<Vector3>& drawnVertices() const { return drawnCut ? cut.vertices : vertices; }
+    int drawnSidesEnd() const { return drawnCut ? cut.sidesEnd : sidesEnd; }
 };
 
 // One per model instance of a mesh: a small header, then one volume per light index.

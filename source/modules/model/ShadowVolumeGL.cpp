@@ -20,29 +20,29 @@ void ShadowVolume::acquireBuffers() {
 void ShadowVolume::upload() {
     if (indexBuffer == 0 || vertexBuffer == 0)
         return;
-    const ArrayList<unsigned int>& drawnIndices = drawnCut ? cut.indices : indices;
-    const ArrayList<Vector3>& drawnVertices = drawnCut ? cut.vertices : vertices;
+    const ArrayList<unsigned int>& indexList = drawnIndices();
+    const ArrayList<Vector3>& vertexList = drawnVertices();
     glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, indexBuffer);
-    glBufferDataARB(GL_ELEMENT_ARRAY_BUFFER_ARB, GLsizeiptrARB(drawnIndices.size * sizeof(unsigned int)),
-                    drawnIndices.data, GL_STATIC_DRAW_ARB);
+    glBufferDataARB(GL_ELEMENT_ARRAY_BUFFER_ARB, GLsizeiptrARB(indexList.size * sizeof(unsigned int)),
+                    indexList.data, GL_STATIC_DRAW_ARB);
     glBindBufferARB(GL_ARRAY_BUFFER_ARB, vertexBuffer);
-    glBufferDataARB(GL_ARRAY_BUFFER_ARB, GLsizeiptrARB(drawnVertices.size * sizeof(Vector3)),
-                    drawnVertices.data, GL_STATIC_DRAW_ARB);
+    glBufferDataARB(GL_ARRAY_BUFFER_ARB, GLsizeiptrARB(vertexList.size * sizeof(Vector3)),
+                    vertexList.data, GL_STATIC_DRAW_ARB);
     glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
     glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, 0);
 }
 
 void ShadowVolume::draw(bool cappedPass) {
-    const ArrayList<unsigned int>& drawnIndices = drawnCut ? cut.indices : indices;
-    const ArrayList<Vector3>& drawnVertices = drawnCut ? cut.vertices : vertices;
-    if (capped != cappedPass || culled || drawnIndices.size == 0)
+    const ArrayList<unsigned int>& indexList = drawnIndices();
+    const ArrayList<Vector3>& vertexList = drawnVertices();
+    if (capped != cappedPass || culled || indexList.size == 0)
         return;
     glEnableClientState(GL_VERTEX_ARRAY);
     if (indexBuffer != 0 && vertexBuffer != 0) {
         glBindBufferARB(GL_ARRAY_BUFFER_ARB, vertexBuffer);
         glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, indexBuffer);
         glVertexPointer(3, GL_FLOAT, 0, nullptr);
-        const GLsizei count = cappedPass ? GLsizei(drawnIndices.size) : GLsizei(drawnCut ? cut.sidesEnd : sidesEnd);
+        const GLsizei count = cappedPass ? GLsizei(indexList.size) : GLsizei(drawnSidesEnd());
         glDrawElements(GL_TRIANGLES, count, GL_UNSIGNED_INT, nullptr);
         glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
         glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, 0);
@@ -52,8 +52,8 @@ void ShadowVolume::draw(bool cappedPass) {
             glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
             glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, 0);
         }
-        glVertexPointer(3, GL_FLOAT, 0, drawnVertices.data);
-        glDrawElements(GL_TRIANGLES, GLsizei(drawnIndices.size), GL_UNSIGNED_INT, drawnIndices.data);
+        glVertexPointer(3, GL_FLOAT, 0, vertexList.data);
+        glDrawElements(GL_TRIANGLES, GLsizei(indexList.size), GL_UNSIGNED_INT, indexList.data);
     }
     glDisableClientState(GL_VERTEX_ARRAY);
 }
